@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs, from Debian's packages, whatever the build and the tests need and
+# this machine lacks. Does nothing when everything is already there.
+set -euo pipefail
+
+packages=(
+    cmake ninja-build g++ clang libclang-rt-14-dev
+    mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
+    wine64 xvfb xauth x11-apps imagemagick
+    googletest libgtest-dev libgmock-dev libbenchmark-dev
+    python3 file
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+    exit 0
+fi
+
+echo "Installing: ${missing[*]}"
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

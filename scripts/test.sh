@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the three presets and runs every test
+# suite, printing each runner's own summary. Exits non-zero on any build
+# error or test failure.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh || exit 1
+
+for preset in native windows-x64 windows-x86; do
+    echo "=== build: $preset"
+    if ! { cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset"; }; then
+        echo "Build of preset $preset failed." >&2
+        exit 1
+    fi
+done
+
+status=0
+echo "=== tests: native (AddressSanitizer, UndefinedBehaviorSanitizer)"
+ctest --preset native -j2 || status=1
+
+echo "=== tests: windows-x64 (under Wine, on a virtual display)"
+xvfb-run -a -s "-screen 0 1024x768x24" ctest --preset windows-x64 || status=1
+
+if [ -n "$(ctest --preset windows-x86 -N 2>/dev/null | grep -E '^ +Test +#')" ]; then
+    echo "=== checks: windows-x86 (the 32-bit product)"
+    ctest --preset windows-x86 || status=1
+fi
+
+exit $status

@@ -1,0 +1,77 @@
+#include "model/app_state.h"
+
+#include <cstring>
+
+AppState appState;
+
+namespace {
+
+DisableStopButtonHook disableStopButton = nullptr;
+
+constexpr char NO_SIGNATURE_NAME[] = "No signature loaded";
+constexpr char NONE_TEXT[] = "None";
+
+}  // namespace
+
+void SetDisableStopButtonHook(DisableStopButtonHook hook)
+{
+    disableStopButton = hook;
+}
+
+void PublishText(char* field, int fieldSize, const char* text)
+{
+    size_t length = std::strlen(text);
+    size_t room = static_cast<size_t>(fieldSize) - 1;
+    std::lock_guard<std::mutex> lock(appState.textLock);
+    if (length <= room) {
+        std::memcpy(field, text, length + 1);
+        return;
+    }
+    // Too long: keep the end, which names the file, behind an ellipsis.
+    std::memcpy(field, "...", 3);
+    std::memcpy(field + 3, text + length - (room - 3), room - 3);
+    field[room] = '\0';
+}
+
+void ReadPublishedText(const char* field, char* buffer, int bufferSize)
+{
+    std::lock_guard<std::mutex> lock(appState.textLock);
+    std::strncpy(buffer, field, static_cast<size_t>(bufferSize) - 1);
+    buffer[bufferSize - 1] = '\0';
+}
+
+void ClearCurrentFile()
+{
+    appState.currentFileTimeLow.store(0, std::memory_order_relaxed);
+    appState.currentFileTimeHigh.store(0, std::memory_order_relaxed);
+    appState.currentAttributes.store(0, std::memory_order_relaxed);
+    appState.currentFileSize.store(0, std::memory_order_relaxed);
+    appState.currentChecksum.store(0, std::memory_order_relaxed);
+    PublishText(appState.currentDirectory, STATUS_TEXT_SIZE, NONE_TEXT);
+    PublishText(appState.currentFile, STATUS_TEXT_SIZE, NONE_TEXT);
+}
+
+void ResetSignature(HWND__* window)
+{
+    {
+        std::lock_guard<std::mutex> lock(appState.textLock);
+        std::memset(&appState.header, 0, sizeof appState.header);
+        std::memcpy(appState.header.name, NO_SIGNATURE_NAME, sizeof NO_SIGNATURE_NAME);
+        std::memcpy(appState.header.magic, SIGNATURE_MAGIC, MAGIC_SIZE);
+        appState.header.layoutVersion = 1;
+    }
+    appState.operationStatus.store(Stopped, std::memory_order_relaxed);
+    appState.scanDirectoryCount.store(0, std::memory_order_relaxed);
+    appState.scanFileCount.store(0, std::memory_order_relaxed);
+    appState.scanTotalBytes.store(0, std::memory_order_relaxed);
+    appState.currentChecksum.store(0, std::memory_order_relaxed);
+    appState.signatureLoaded.store(0, std::memory_order_relaxed);
+    appState.stopRequested.store(0, std::memory_order_relaxed);
+    appState.includeDriveLetter.store(0, std::memory_order_relaxed);
+    appState.calculateChecksums.store(0, std::memory_order_relaxed);
+    ClearCurrentFile();
+    std::memset(&appState.directoryList, 0, sizeof appState.directoryList);
+    if (window != nullptr && disableStopButton != nullptr) {
+        disableStopButton(window);
+    }
+}

@@ -1,0 +1,95 @@
+// The process-wide state that the UI thread and the worker thread share.
+//
+// While an operation runs the worker alone writes the counters, the
+// current-file fields and the tables; the UI thread reads them for the status
+// panel. Numbers and flags are atomics (relaxed order is enough: nothing is
+// ordered by them). The three texts that change during a scan, the current
+// directory, the current file and the header's name, are written and read
+// under textLock so that a reader never sees half a string.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+
+#include "model/difference.h"
+#include "model/signature.h"
+
+// Window and module handles, declared the way the Windows headers declare
+// them, so that this header stays portable.
+struct HWND__;
+struct HINSTANCE__;
+
+enum OperationMode : int32_t {
+    Create = 1,
+    Compare = 2,
+};
+
+enum OperationStatus : int32_t {
+    Building = 1,
+    Comparing = 2,
+    Stopped = 3,
+    Sorting = 4,
+};
+
+constexpr int STATUS_TEXT_SIZE = 256;  // current directory and current file
+
+struct AppState {
+    SignatureHeader header;
+    DirectoryList directoryList;
+    RecordTable LoadedTable;
+    RecordTable ScanTable;
+    DifferenceTable differenceTable;
+
+    std::atomic<int32_t> includeDriveLetter;
+    std::atomic<int32_t> calculateChecksums;
+    std::atomic<int32_t> operationMode;
+    std::atomic<int32_t> operationStatus;
+    std::atomic<int32_t> stopRequested;
+    std::atomic<int32_t> fileLimitReached;
+    std::atomic<int32_t> signatureLoaded;
+    // Set from the start of an operation until the worker's own end; while it
+    // is set no command may touch the tables.
+    std::atomic<int32_t> workerRunning;
+
+    std::atomic<int32_t> scanFileCount;
+    std::atomic<int32_t> scanDirectoryCount;
+    std::atomic<uint64_t> scanTotalBytes;
+
+    // Guarded by textLock: currentDirectory, currentFile and header.name.
+    std::mutex textLock;
+    char currentDirectory[STATUS_TEXT_SIZE];
+    char currentFile[STATUS_TEXT_SIZE];
+
+    std::atomic<uint32_t> currentFileTimeLow;
+    std::atomic<uint32_t> currentFileTimeHigh;
+    std::atomic<int64_t> currentFileSize;
+    std::atomic<uint32_t> currentAttributes;
+    std::atomic<uint32_t> currentChecksum;
+
+    std::atomic<HWND__*> mainWindow;
+    HINSTANCE__* instance;
+};
+
+// The one instance; zero at process start, like every static object.
+extern AppState appState;
+
+// Copies text into a fixed field under textLock. A text that does not fit is
+// shortened from the front, so that its end (the file name) stays visible.
+void PublishText(char* field, int fieldSize, const char* text);
+
+// Copies a field written by PublishText into buffer, under textLock.
+void ReadPublishedText(const char* field, char* buffer, int bufferSize);
+
+// Puts the signature state into "No signature loaded". Disables the Stop
+// button of window through the hook below, which the UI installs; without a
+// window (or before the UI exists) nothing is disabled.
+void ResetSignature(HWND__* window);
+
+// Empties the "current file" group of the status panel.
+void ClearCurrentFile();
+
+// Disables the Stop button of a window. Installed by the Win32 side so that
+// this portable code never calls the window system itself.
+using DisableStopButtonHook = void (*)(HWND__* window);
+void SetDisableStopButtonHook(DisableStopButtonHook hook);

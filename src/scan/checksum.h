@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+// The content checksum: sum over i of i * b[i] (i the 1-based position), plus
+// 255 * (N + 1) for the read that finds the end of the file, all modulo 2^32.
+// Signature files store this value, so it is computed exactly so.
+//
+// Reads the stream in blocks. Publishes the running sum in
+// appState.currentChecksum after every block and stops, returning the partial
+// sum, as soon as appState.stopRequested is seen set; a stop already set
+// before the first read gives 0. A read error ends the sum where the error
+// struck, without the end-of-file term.
+uint32_t ChecksumStream(std::FILE* stream);
+
+// Running state of the sum; exposed so that the block step can be tested
+// against the plain per-byte definition.
+struct ChecksumState {
+    uint32_t sum = 0;
+    uint32_t weight = 1;
+};
+
+// Adds length bytes to the sum, exactly as one step per byte would.
+void ChecksumAddBlock(ChecksumState& state, const unsigned char* data, size_t length);
+
+// Size of one read; a Stop takes effect within one block.
+constexpr size_t CHECKSUM_BLOCK_SIZE = 64 * 1024;

@@ -1,0 +1,9 @@
+#pragma once
+
+#include "model/signature.h"
+
+// The one path order of the program: bytes compared as unsigned, ASCII
+// capitals folded to small letters and nothing else folded. The scan is
+// sorted by it and the comparison walks by it, so the two must never differ.
+int ComparePaths(const FileRecord& a, const FileRecord& b);
+int ComparePathTexts(const char* a, const char* b);
