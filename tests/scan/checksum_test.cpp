@@ -81,6 +81,27 @@ TEST_F(ChecksumTest, BlockStepWrapsTheWeightAtTwoToThe32)
     EXPECT_EQ(state.weight, weight);
 }
 
+TEST_F(ChecksumTest, BlockStepEqualsThePerByteDefinitionOnRandomInput)
+{
+    // Every length around the vector width, odd alignments, any start state.
+    std::mt19937 random(1001);
+    std::vector<unsigned char> data(4096 + 64);
+    for (unsigned char& b : data) b = static_cast<unsigned char>(random());
+    for (int trial = 0; trial < 2000; ++trial) {
+        size_t offset = random() % 32;
+        size_t length = trial < 300 ? static_cast<size_t>(trial) : random() % 4096;
+        ChecksumState state;
+        state.sum = random();
+        state.weight = trial % 3 == 0 ? 0xFFFFFFFFu - (random() % 5000) : random();
+        uint32_t sum = state.sum;
+        uint32_t weight = state.weight;
+        for (size_t j = 0; j < length; ++j) sum += data[offset + j] * weight++;
+        ChecksumAddBlock(state, data.data() + offset, length);
+        ASSERT_EQ(state.sum, sum) << "length " << length << " offset " << offset;
+        ASSERT_EQ(state.weight, weight);
+    }
+}
+
 TEST_F(ChecksumTest, StopAlreadySetGivesZero)
 {
     appState.stopRequested = 1;
