@@ -21,6 +21,19 @@ BOOL ChooseFileToOpen(HWND owner, char* path, char* fileTitle, const char* filte
 int BrowseForDirectory(HWND owner, char* path);
 
 void CentreWindowOver(HWND window, HWND other);
+
+constexpr DWORD HELP_PATH_SIZE = 300;
+
+// Fills buffer (HELP_PATH_SIZE bytes) with the path of a help page below the
+// program's directory. False, with an empty buffer, when the path would not
+// fit; nothing is written past the buffer.
+bool BuildHelpPagePath(char* buffer, const char* page);
+
+// Opens a help page with the shell. A page that is missing or whose path is
+// too long shows nothing.
 void ShowHelpPage(HWND owner, const char* page);
+
+// SHGetFolderPathA, looked up in the shell library on every call; a negative
+// result when the library or the function is missing.
 HRESULT GetShellFolderPath(HWND owner, int folder, HANDLE token, DWORD flags, char* path);
 INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
