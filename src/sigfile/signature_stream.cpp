@@ -1,0 +1,303 @@
+#include "sigfile/signature_stream.h"
+
+#include <cstring>
+#include <mutex>
+
+#include "model/app_state.h"
+
+namespace {
+
+bool HasNul(const char* field, size_t size)
+{
+    return std::memchr(field, '\0', size) != nullptr;
+}
+
+// Every slot of the list is copied as a whole, so every slot must hold its
+// NUL, used or not: the consumers take each path as a C string.
+bool DirectoryListIsSound(const DirectoryList& list)
+{
+    if (list.count < 0 || list.count > MAX_DIRECTORIES) {
+        return false;
+    }
+    for (const auto& path : list.paths) {
+        if (!HasNul(path, DIRECTORY_PATH_SIZE)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+LoadError ReadDirectoryList(ByteSource& source, SignatureTarget& target)
+{
+    DirectoryList& list = *target.directoryList;
+    if (source.Read(&list, DIRECTORY_LIST_SIZE) != DIRECTORY_LIST_SIZE) {
+        return LoadError::DirectoriesShort;
+    }
+    // The option bytes are read as signed bytes: 0 off, anything else on.
+    target.includeDriveLetter = static_cast<int8_t>(list.includeDriveLetter);
+    target.calculateChecksums = static_cast<int8_t>(list.calculateChecksums);
+    if (!DirectoryListIsSound(list)) {
+        return LoadError::CorruptDirectories;
+    }
+    return LoadError::None;
+}
+
+LoadError ReadLegacyDirectoryList(ByteSource& source, SignatureTarget& target)
+{
+    LegacyDirectoryList legacy;
+    if (source.Read(&legacy, LEGACY_DIRECTORY_LIST_SIZE) != LEGACY_DIRECTORY_LIST_SIZE) {
+        return LoadError::LegacyDirectoriesShort;
+    }
+    // The old block has ten slots; a count beyond them names slots that are
+    // not there.
+    if (legacy.count < 0 || legacy.count > LEGACY_DIRECTORY_SLOTS) {
+        return LoadError::CorruptDirectories;
+    }
+    for (int i = 0; i < legacy.count; ++i) {
+        if (!HasNul(legacy.paths[i], DIRECTORY_PATH_SIZE)) {
+            return LoadError::CorruptDirectories;
+        }
+    }
+    DirectoryList& list = *target.directoryList;
+    list.count = legacy.count;
+    for (int i = 0; i < legacy.count; ++i) {
+        std::strcpy(list.paths[i], legacy.paths[i]);
+        list.actions[i] = legacy.actions[i];
+    }
+    // Old files say "drive letter included" with a zero; they carry no
+    // checksum option, so that one stays as it is.
+    target.includeDriveLetter = target.header->legacyDriveLetterFlag == 0 ? 1 : 0;
+    return LoadError::None;
+}
+
+// Layout 1. A record is taken whole only when its length, its path and its
+// details all arrived and its path is not empty; a record that was not is
+// an error unless the file ended inside it, in which case what arrived
+// stays and the signature ends there.
+LoadError ReadRecords(ByteSource& source, SignatureTarget& target)
+{
+    bool previousWhole = true;
+    for (int i = 0;; ++i) {
+        if (source.AtEnd()) {
+            return LoadError::None;
+        }
+        if (!previousWhole) {
+            return LoadError::Record;
+        }
+        int32_t length = 0;
+        if (source.Read(&length, PATH_LENGTH_SIZE) != PATH_LENGTH_SIZE) {
+            return source.AtEnd() ? LoadError::None : LoadError::Record;
+        }
+        if (i >= target.recordCapacity) {
+            // A whole record more than the table can hold.
+            return LoadError::Record;
+        }
+        if (length < 0 || length > MAX_RECORD_PATH_LENGTH) {
+            return LoadError::BadPathLength;
+        }
+        FileRecord& record = target.records[i];
+        size_t pathRead = source.Read(record.path, static_cast<size_t>(length));
+        record.path[length] = '\0';
+        size_t detailsRead = source.Read(&record.details, DETAILS_SIZE);
+        // A path whose first byte is NUL would read as an empty slot and end
+        // the signature early, hiding the records after it; it counts as a
+        // path that did not arrive, like a length of 0.
+        previousWhole = length > 0 && pathRead == static_cast<size_t>(length) &&
+                        record.path[0] != '\0' && detailsRead == DETAILS_SIZE;
+    }
+}
+
+// Layout 0: whole 336-byte records.
+LoadError ReadLegacyRecords(ByteSource& source, SignatureTarget& target)
+{
+    bool previousWhole = true;
+    for (int i = 0;; ++i) {
+        if (source.AtEnd()) {
+            return LoadError::None;
+        }
+        if (!previousWhole) {
+            return LoadError::LegacyRecord;
+        }
+        if (i >= target.recordCapacity) {
+            // Any byte past the last slot is a record that has nowhere to go.
+            unsigned char probe;
+            if (source.Read(&probe, 1) == 0 && source.AtEnd()) {
+                return LoadError::None;
+            }
+            return LoadError::LegacyRecord;
+        }
+        FileRecord& record = target.records[i];
+        size_t got = source.Read(&record, LEGACY_RECORD_SIZE);
+        previousWhole = got == LEGACY_RECORD_SIZE;
+        bool terminated = HasNul(record.path, RECORD_PATH_SIZE);
+        if (previousWhole) {
+            // An empty path would end the signature early and hide what
+            // follows; a path without its NUL would run into the details.
+            if (!terminated || record.path[0] == '\0') {
+                return LoadError::LegacyRecord;
+            }
+        } else if (!terminated) {
+            // Cut short by the end of the file: its bytes stay, but its
+            // path must still end inside its field.
+            record.path[RECORD_PATH_SIZE - 1] = '\0';
+        }
+    }
+}
+
+}  // namespace
+
+void SetSignatureName(SignatureHeader& header, const char* fileTitle)
+{
+    size_t length = std::strlen(fileTitle);
+    if (length > SIGNATURE_NAME_SIZE - 1) {
+        length = SIGNATURE_NAME_SIZE - 1;
+    }
+    std::memcpy(header.name, fileTitle, length);
+    header.name[length] = '\0';
+}
+
+LoadError ReadSignature(ByteSource& source, const char* fileTitle, SignatureTarget& target)
+{
+    SignatureHeader& header = *target.header;
+    if (source.Read(&header, HEADER_SIZE) != HEADER_SIZE) {
+        return LoadError::HeaderShort;
+    }
+    if (std::memcmp(header.magic, SIGNATURE_MAGIC, MAGIC_SIZE) != 0) {
+        return LoadError::BadMagic;
+    }
+    if (header.layoutVersion != LAYOUT_LEGACY && header.layoutVersion != LAYOUT_CURRENT) {
+        return LoadError::UnknownLayout;
+    }
+    SetSignatureName(header, fileTitle);
+
+    std::memset(target.directoryList, 0, sizeof *target.directoryList);
+    LoadError error = header.layoutVersion == LAYOUT_CURRENT
+                          ? ReadDirectoryList(source, target)
+                          : ReadLegacyDirectoryList(source, target);
+    if (error != LoadError::None) {
+        return error;
+    }
+
+    std::memset(target.records, 0, sizeof(FileRecord) * static_cast<size_t>(target.recordCapacity));
+    return header.layoutVersion == LAYOUT_CURRENT ? ReadRecords(source, target)
+                                                  : ReadLegacyRecords(source, target);
+}
+
+SaveError WriteSignature(ByteSink& sink, const SignatureHeader& header, const DirectoryList& list,
+                         const FileRecord* records, int recordCapacity)
+{
+    // Flushing after each part lets a failure that the buffer would hide
+    // until later still be told by the part that suffered it.
+    if (sink.Write(&header, HEADER_SIZE) != HEADER_SIZE || !sink.Flush()) {
+        return SaveError::Header;
+    }
+    if (sink.Write(&list, DIRECTORY_LIST_SIZE) != DIRECTORY_LIST_SIZE || !sink.Flush()) {
+        return SaveError::DirectoryList;
+    }
+    for (int i = 0; i < recordCapacity && records[i].path[0] != '\0'; ++i) {
+        const FileRecord& record = records[i];
+        // A path always ends within its field in memory; should one not,
+        // its first 299 characters go out, which is all a record can hold.
+        const void* nul = std::memchr(record.path, '\0', MAX_RECORD_PATH_LENGTH);
+        size_t length = nul != nullptr ? static_cast<size_t>(static_cast<const char*>(nul) - record.path)
+                                       : static_cast<size_t>(MAX_RECORD_PATH_LENGTH);
+        int32_t storedLength = static_cast<int32_t>(length);
+        if (sink.Write(&storedLength, PATH_LENGTH_SIZE) != PATH_LENGTH_SIZE ||
+            sink.Write(record.path, length) != length ||
+            sink.Write(&record.details, DETAILS_SIZE) != DETAILS_SIZE) {
+            return SaveError::Records;
+        }
+    }
+    if (!sink.Flush()) {
+        return SaveError::Records;
+    }
+    return SaveError::None;
+}
+
+LoadError LoadSignatureStream(ByteSource& source, const char* fileTitle)
+{
+    SignatureHeader header;
+    SignatureTarget target = {&header,
+                              &appState.directoryList,
+                              appState.LoadedTable,
+                              MAX_FILES,
+                              appState.includeDriveLetter.load(std::memory_order_relaxed),
+                              appState.calculateChecksums.load(std::memory_order_relaxed)};
+    LoadError error = ReadSignature(source, fileTitle, target);
+    if (error != LoadError::None) {
+        return error;
+    }
+    {
+        std::lock_guard<std::mutex> lock(appState.textLock);
+        appState.header = header;
+    }
+    appState.includeDriveLetter.store(target.includeDriveLetter, std::memory_order_relaxed);
+    appState.calculateChecksums.store(target.calculateChecksums, std::memory_order_relaxed);
+    return LoadError::None;
+}
+
+SaveError SaveSignatureStream(ByteSink& sink, const char* fileTitle)
+{
+    SignatureHeader header;
+    {
+        std::lock_guard<std::mutex> lock(appState.textLock);
+        header = appState.header;
+    }
+    SetSignatureName(header, fileTitle);
+    header.layoutVersion = LAYOUT_CURRENT;
+    return WriteSignature(sink, header, appState.directoryList, appState.LoadedTable, MAX_FILES);
+}
+
+void NameSavedSignature(const char* fileTitle)
+{
+    std::lock_guard<std::mutex> lock(appState.textLock);
+    SetSignatureName(appState.header, fileTitle);
+    appState.header.layoutVersion = LAYOUT_CURRENT;
+}
+
+const char* LoadErrorText(LoadError error)
+{
+    switch (error) {
+    case LoadError::None:
+        return nullptr;
+    case LoadError::HeaderShort:
+        return "Error: Could not read signature info from the signature file (01)";
+    case LoadError::BadMagic:
+        return "Error: Corrupt signature file (02)";
+    case LoadError::UnknownLayout:
+        return "Error: File layout is not supported.\n"
+               "File was probably created by a newer version of Olvarin (03)";
+    case LoadError::LegacyDirectoriesShort:
+        return "Error: Could not read the directory list from the signature file (04)";
+    case LoadError::DirectoriesShort:
+        return "Error: Could not read the directory list from the signature file (05)";
+    case LoadError::CorruptDirectories:
+        return "Error: Corrupt signature file (06)";
+    case LoadError::LegacyRecord:
+        return "Error: Could not read the file details from the signature file (07)";
+    case LoadError::BadPathLength:
+        return "Error: Invalid length data found in signature file (08)";
+    case LoadError::Record:
+        return "Error: Error while reading the file details from the signature file (09)";
+    case LoadError::CannotOpen:
+        return "Error: Could not create the signature file";
+    }
+    return nullptr;
+}
+
+const char* SaveErrorText(SaveError error)
+{
+    switch (error) {
+    case SaveError::None:
+        return nullptr;
+    case SaveError::CannotCreate:
+        return "Error: Could not create the signature file";
+    case SaveError::Header:
+        return "Error: Could not write signature info to file";
+    case SaveError::DirectoryList:
+        return "Error: Could not write directory list to signature file";
+    case SaveError::Records:
+        return "Error: Could not write file details to signature file";
+    }
+    return nullptr;
+}

@@ -1,0 +1,53 @@
+// Reading and writing a signature over a byte stream. Portable: the Windows
+// side opens the files, shows the messages and resets the state.
+#pragma once
+
+#include <cstdint>
+
+#include "model/signature.h"
+#include "sigfile/byte_stream.h"
+#include "sigfile/format.h"
+
+// Where a read puts what it takes from a file. The options are in and out:
+// a layout-0 file carries no checksum option, so that one is left as given.
+struct SignatureTarget {
+    SignatureHeader* header;
+    DirectoryList* directoryList;
+    FileRecord* records;
+    int recordCapacity;
+    int32_t includeDriveLetter;
+    int32_t calculateChecksums;
+};
+
+// Reads a whole signature file of either layout. The header's name becomes
+// fileTitle; the stored one is never used. Every slot of the record table
+// is emptied before the records are read, so no record of an earlier
+// signature survives after the file's. On failure the target is left
+// partly written. Nothing is ever read or written past a buffer, whatever
+// the file holds: counts, lengths and texts are checked before they are
+// used, and a file with more records than the table has slots is refused.
+LoadError ReadSignature(ByteSource& source, const char* fileTitle, SignatureTarget& target);
+
+// Writes layout 1: the header and the directory list as given, then every
+// record of the table up to its first empty slot (at most recordCapacity).
+// Sets nothing: the caller puts the name and layoutVersion into the header
+// it passes.
+SaveError WriteSignature(ByteSink& sink, const SignatureHeader& header, const DirectoryList& list,
+                         const FileRecord* records, int recordCapacity);
+
+// Copies a file title into a header's name, shortened to fit.
+void SetSignatureName(SignatureHeader& header, const char* fileTitle);
+
+// ReadSignature into the shared state: header, directoryList, LoadedTable
+// and the two options. On success the new header is published under
+// textLock; on failure the caller puts the state back to "No signature
+// loaded" (the directory list and the table are already partly replaced).
+LoadError LoadSignatureStream(ByteSource& source, const char* fileTitle);
+
+// Writes the shared state's signature under the name fileTitle. Leaves the
+// shared state as it is: only a save that has fully succeeded renames the
+// signature, through NameSavedSignature.
+SaveError SaveSignatureStream(ByteSink& sink, const char* fileTitle);
+
+// The signature now lives in the file with this title.
+void NameSavedSignature(const char* fileTitle);
