@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the three presets and runs every test
-# suite, printing each runner's own summary. Exits non-zero on any build
-# error or test failure.
+# suite, printing each runner's own summary, then fuzzes the signature reader
+# for a minute. Exits non-zero on any build error, test failure or crash.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
@@ -26,5 +26,8 @@ if [ -n "$(ctest --preset windows-x86 -N 2>/dev/null | grep -E '^ +Test +#')" ];
     echo "=== checks: windows-x86 (the 32-bit product)"
     ctest --preset windows-x86 || status=1
 fi
+
+echo "=== fuzzing: the signature reader (clang, libFuzzer, ASan, UBSan; about a minute)"
+bash scripts/fuzz.sh 60 || status=1
 
 exit $status

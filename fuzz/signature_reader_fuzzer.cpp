@@ -1,0 +1,88 @@
+// Feeds arbitrary bytes to the signature reader. Besides the sanitizers'
+// own checks, every file that loads must hand on texts that end inside their
+// fields, and must save and load back to the same signature.
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "fuzz_table.h"
+#include "sigfile/signature_stream.h"
+
+namespace {
+
+constexpr int CAPACITY = FUZZ_TABLE_CAPACITY;
+
+struct Loaded {
+    SignatureHeader header;
+    DirectoryList list;
+    FileRecord records[CAPACITY];
+};
+
+Loaded first;
+Loaded second;
+
+void Require(bool condition)
+{
+    if (!condition) {
+        std::abort();
+    }
+}
+
+bool Terminated(const char* field, size_t size)
+{
+    return std::memchr(field, '\0', size) != nullptr;
+}
+
+int RecordCount(const Loaded& loaded)
+{
+    int n = 0;
+    while (n < CAPACITY && loaded.records[n].path[0] != '\0') {
+        ++n;
+    }
+    return n;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    MemorySource source(data, size);
+    // The incoming options vary with the input so that both values reach
+    // the layout-0 path, which keeps one of them.
+    int32_t incoming = size > 0 ? data[size - 1] & 1 : 0;
+    SignatureTarget target = {&first.header, &first.list, first.records, CAPACITY, incoming, incoming};
+    LoadError error = ReadSignature(source, "fuzz.sig", target);
+    Require(error >= LoadError::None && error <= LoadError::Record);
+    if (error != LoadError::None) {
+        return 0;
+    }
+
+    Require(Terminated(first.header.name, SIGNATURE_NAME_SIZE));
+    Require(first.list.count >= 0 && first.list.count <= MAX_DIRECTORIES);
+    for (const auto& path : first.list.paths) {
+        Require(Terminated(path, DIRECTORY_PATH_SIZE));
+    }
+    for (const FileRecord& record : first.records) {
+        Require(Terminated(record.path, RECORD_PATH_SIZE));
+    }
+
+    // Save what was loaded and load it back.
+    first.header.layoutVersion = LAYOUT_CURRENT;
+    MemorySink sink;
+    Require(WriteSignature(sink, first.header, first.list, first.records, CAPACITY) == SaveError::None);
+    MemorySource again(sink.bytes().data(), sink.bytes().size());
+    SignatureTarget target2 = {&second.header, &second.list, second.records, CAPACITY, 0, 0};
+    Require(ReadSignature(again, "fuzz.sig", target2) == LoadError::None);
+
+    Require(std::memcmp(&first.header, &second.header, sizeof first.header) == 0);
+    Require(std::memcmp(&first.list, &second.list, sizeof first.list) == 0);
+    Require(target2.includeDriveLetter == static_cast<int8_t>(first.list.includeDriveLetter));
+    Require(target2.calculateChecksums == static_cast<int8_t>(first.list.calculateChecksums));
+    int count = RecordCount(first);
+    Require(RecordCount(second) == count);
+    for (int i = 0; i < count; ++i) {
+        Require(std::strcmp(first.records[i].path, second.records[i].path) == 0);
+        Require(std::memcmp(&first.records[i].details, &second.records[i].details, sizeof(FileDetails)) == 0);
+    }
+    return 0;
+}
