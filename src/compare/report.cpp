@@ -1,15 +1,142 @@
 #include "compare/report.h"
 
-// Filled in with the result report.
-void WriteResultReport()
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+
+#include "compare/report_text.h"
+#include "model/app_state.h"
+#include "ui/message_box.h"
+#include "ui/shell.h"
+
+namespace {
+
+std::atomic<FolderLookup> folderLookup{nullptr};
+
+constexpr char COMPANY_FOLDER[] = "Quillory";
+constexpr char PRODUCT_FOLDER[] = "Olvarin";
+constexpr char RESULT_FILE_NAME[] = "olvarinresult.txt";
+
+constexpr char CANNOT_CREATE_TEXT[] = "Could not create the Olvarin logfile";
+constexpr char ERROR_TITLE[] = "Error";
+constexpr char CANNOT_VIEW_TEXT[] =
+    "A comparision result file has not yet been created or Olvarin\n"
+    "could not start your default text editor (eg. Notepad)\n"
+    "or you have no default editor for '.txt' files.\n"
+    "\n"
+    "If a comparision result file is available, you\n"
+    "can open the result file, (olvarinresult.txt) manually\n"
+    "\n"
+    "If a comparision result file is not available, you\n"
+    "can create one with the Compare Signature button\n";
+
+// Appends a backslash and name to the path in buffer; false, leaving the
+// buffer as it was, when the result would not fit.
+bool AppendName(char* buffer, const char* name)
 {
+    size_t used = std::strlen(buffer);
+    size_t length = std::strlen(name);
+    if (used + 1 + length >= static_cast<size_t>(RESULT_PATH_SIZE)) {
+        return false;
+    }
+    buffer[used] = '\\';
+    std::memcpy(buffer + used + 1, name, length + 1);
+    return true;
 }
 
-void ViewResult(HWND)
+// The program's own folder, without a trailing backslash.
+bool ProgramFolder(char* buffer)
 {
+    DWORD length = GetModuleFileNameA(nullptr, buffer, RESULT_PATH_SIZE);
+    if (length == 0 || length >= static_cast<DWORD>(RESULT_PATH_SIZE)) {
+        return false;  // none, or cut off
+    }
+    char* lastBackslash = std::strrchr(buffer, '\\');
+    if (lastBackslash == nullptr) {
+        return false;
+    }
+    *lastBackslash = '\0';
+    return true;
+}
+
+void ShowCannotCreate()
+{
+    ShowMessageBox(appState.mainWindow.load(), CANNOT_CREATE_TEXT, ERROR_TITLE, MB_OK);
+}
+
+}  // namespace
+
+void SetFolderLookup(FolderLookup lookup)
+{
+    folderLookup.store(lookup);
 }
 
 void BuildResultFilePath(char* buffer)
 {
+    FolderLookup lookup = folderLookup.load();
+    if (lookup == nullptr) {
+        lookup = GetShellFolderPath;
+    }
     buffer[0] = '\0';
+    HRESULT found = lookup(nullptr, CSIDL_PERSONAL | CSIDL_FLAG_CREATE, nullptr,
+                           SHGFP_TYPE_CURRENT, buffer);
+    buffer[RESULT_PATH_SIZE - 1] = '\0';
+
+    bool ok;
+    if (found >= 0) {
+        // An existing folder is no error; one that cannot be made shows when
+        // the file cannot be created in it.
+        ok = AppendName(buffer, COMPANY_FOLDER);
+        if (ok) CreateDirectoryA(buffer, nullptr);
+        ok = ok && AppendName(buffer, PRODUCT_FOLDER);
+        if (ok) CreateDirectoryA(buffer, nullptr);
+    } else {
+        ok = ProgramFolder(buffer);
+    }
+    ok = ok && AppendName(buffer, RESULT_FILE_NAME);
+    if (!ok) {
+        buffer[0] = '\0';  // opens nothing, rather than some other file
+    }
+}
+
+void WriteResultReport()
+{
+    char path[RESULT_PATH_SIZE];
+    BuildResultFilePath(path);
+
+    // Binary: the text carries its own CR LF line ends.
+    std::FILE* file = path[0] != '\0' ? std::fopen(path, "wb") : nullptr;
+    if (file == nullptr) {
+        ShowCannotCreate();
+        return;
+    }
+    bool written = WriteReportText(file, appState.differenceTable, appState.ScanTable,
+                                   appState.LoadedTable);
+    if (std::fclose(file) != 0) {
+        written = false;
+    }
+    // A report cut short (a full disk, say) would be read as the whole list.
+    if (!written) {
+        ShowCannotCreate();
+        return;
+    }
+    ViewResult(appState.mainWindow.load());
+}
+
+void ViewResult(HWND)
+{
+    HWND owner = appState.mainWindow.load();
+    char path[RESULT_PATH_SIZE];
+    BuildResultFilePath(path);
+    // An empty path would have the shell open some folder instead.
+    HINSTANCE opened = nullptr;
+    if (path[0] != '\0') {
+        opened = ShellExecuteA(owner, "open", path, nullptr, nullptr, SW_SHOWNORMAL);
+    }
+    if (reinterpret_cast<INT_PTR>(opened) <= 32) {
+        ShowMessageBox(owner, CANNOT_VIEW_TEXT, ERROR_TITLE, MB_ICONEXCLAMATION | MB_OK);
+    }
 }

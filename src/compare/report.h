@@ -11,5 +11,12 @@ void WriteResultReport();
 void ViewResult(HWND window);
 
 // Fills buffer (RESULT_PATH_SIZE bytes) with the result file's path,
-// creating its two folders under the documents folder.
+// creating its two folders under the documents folder. An empty buffer when
+// the path would not fit.
 void BuildResultFilePath(char* buffer);
+
+// How the documents folder is found: the arguments and result of
+// SHGetFolderPathA. Tests put a lookup of their own here; nullptr restores
+// the shell's.
+using FolderLookup = HRESULT (*)(HWND owner, int folder, HANDLE token, DWORD flags, char* path);
+void SetFolderLookup(FolderLookup lookup);

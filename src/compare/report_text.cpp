@@ -1,0 +1,95 @@
+#include "compare/report_text.h"
+
+#include <cstring>
+
+#include "model/version.h"
+
+namespace {
+
+constexpr char LINE_END[] = "\r\n";
+
+// Indexed by DifferenceKind.
+constexpr const char* HEADINGS[] = {
+    nullptr,
+    "**** Extra files on this PC ****",
+    "**** Missing files on this PC ****",
+    "**** Files that are different in size ****",
+    "**** Files that have a different creation time ****",
+    "**** Files that have a different modify time ****",
+    "**** Files that have a different attributes ****",
+    "**** Files that have a different checksum ****",
+};
+constexpr int32_t HEADING_COUNT = sizeof HEADINGS / sizeof HEADINGS[0];
+
+bool WriteBytes(std::FILE* out, const char* text, size_t length)
+{
+    return length == 0 || std::fwrite(text, 1, length, out) == length;
+}
+
+bool WriteLine(std::FILE* out, const char* text, size_t length)
+{
+    return WriteBytes(out, text, length) && WriteBytes(out, LINE_END, sizeof LINE_END - 1);
+}
+
+bool WriteLine(std::FILE* out, const char* text)
+{
+    return WriteLine(out, text, std::strlen(text));
+}
+
+// A path fills its field at most; never read past it.
+size_t PathLength(const FileRecord& record)
+{
+    const void* end = std::memchr(record.path, '\0', RECORD_PATH_SIZE);
+    return end == nullptr ? RECORD_PATH_SIZE
+                          : static_cast<size_t>(static_cast<const char*>(end) - record.path);
+}
+
+bool InTable(int32_t index)
+{
+    return index >= 0 && index < MAX_FILES;
+}
+
+// The record whose path names this entry's file, or none for an entry whose
+// index does not lie in its table.
+const FileRecord* EntryRecord(const DifferenceEntry& entry, const FileRecord* scanTable,
+                              const FileRecord* loadedTable)
+{
+    if (entry.kind == Missing) {
+        return InTable(entry.loadedIndex) ? &loadedTable[entry.loadedIndex] : nullptr;
+    }
+    return InTable(entry.scanIndex) ? &scanTable[entry.scanIndex] : nullptr;
+}
+
+}  // namespace
+
+bool WriteReportText(std::FILE* out, const DifferenceTable& table, const FileRecord* scanTable,
+                     const FileRecord* loadedTable)
+{
+    bool ok = std::fprintf(out, "**** Olvarin Result file %s build %s ****%s%s", PRODUCT_VERSION,
+                           PRODUCT_BUILD, LINE_END, LINE_END) > 0;
+
+    int32_t count = table.entryCount;
+    if (count < 0) count = 0;
+    if (count > MAX_DIFFERENCES) count = MAX_DIFFERENCES;
+
+    int32_t previousKind = 0;
+    for (int32_t i = 0; i < count && ok; ++i) {
+        const DifferenceEntry& entry = table.entries[i];
+        if (entry.kind != previousKind && entry.kind > 0 && entry.kind < HEADING_COUNT) {
+            ok = WriteLine(out, HEADINGS[entry.kind]);
+        }
+        previousKind = entry.kind;
+        const FileRecord* record = EntryRecord(entry, scanTable, loadedTable);
+        if (ok && record != nullptr) {
+            ok = WriteLine(out, record->path, PathLength(*record));
+        }
+    }
+
+    if (ok && table.droppedCount > 0) {
+        ok = std::fprintf(out, "**** %d more differences were found but not listed ****%s",
+                          static_cast<int>(table.droppedCount), LINE_END) > 0;
+    }
+    // Buffered writes fail late: only the flush tells whether all arrived.
+    if (std::fflush(out) != 0) ok = false;
+    return ok && !std::ferror(out);
+}

@@ -1,0 +1,287 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "compare/report.h"
+#include "model/app_state.h"
+#include "support/message_recorder.h"
+#include "support/test_files.h"
+
+namespace {
+
+constexpr char CANNOT_VIEW_TEXT[] =
+    "A comparision result file has not yet been created or Olvarin\n"
+    "could not start your default text editor (eg. Notepad)\n"
+    "or you have no default editor for '.txt' files.\n"
+    "\n"
+    "If a comparision result file is available, you\n"
+    "can open the result file, (olvarinresult.txt) manually\n"
+    "\n"
+    "If a comparision result file is not available, you\n"
+    "can create one with the Compare Signature button\n";
+
+std::string ProgramFolder()
+{
+    char path[MAX_PATH];
+    GetModuleFileNameA(nullptr, path, sizeof path);
+    *std::strrchr(path, '\\') = '\0';
+    return path;
+}
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+bool Exists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The documents folder the report is told about, and what the lookup saw.
+std::string documentsFolder;
+int askedFolder = 0;
+DWORD askedFlags = 0xFFFF;
+
+HRESULT FakeDocuments(HWND, int folder, HANDLE, DWORD flags, char* path)
+{
+    askedFolder = folder;
+    askedFlags = flags;
+    std::strcpy(path, documentsFolder.c_str());
+    return S_OK;
+}
+
+HRESULT NoDocuments(HWND, int, HANDLE, DWORD, char*)
+{
+    return E_FAIL;
+}
+
+void SetDefault(HKEY root, const std::string& key, const std::string& value)
+{
+    HKEY handle;
+    ASSERT_EQ(RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &handle,
+                              nullptr),
+              ERROR_SUCCESS);
+    RegSetValueExA(handle, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                   static_cast<DWORD>(value.size() + 1));
+    RegCloseKey(handle);
+}
+
+class ReportTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        // ".txt" opens with our recorder instead of an editor.
+        std::string command = "\"" + ProgramFolder() + "\\open_recorder.exe\" \"" + OpenLog() +
+                              "\" \"%1\"";
+        SetDefault(HKEY_CLASSES_ROOT, ".txt", "OlvarinTest.Recorder");
+        SetDefault(HKEY_CLASSES_ROOT, "OlvarinTest.Recorder\\shell\\open\\command", command);
+    }
+
+    static std::string OpenLog() { return TestFilesRoot() + "\\opened.log"; }
+
+    void SetUp() override
+    {
+        documentsFolder = MakeTestFolder("report-documents");
+        SetFolderLookup(FakeDocuments);
+        DeleteFileA(OpenLog().c_str());
+        std::memset(&appState.differenceTable, 0, sizeof appState.differenceTable);
+        std::memset(appState.ScanTable, 0, sizeof appState.ScanTable);
+        std::memset(appState.LoadedTable, 0, sizeof appState.LoadedTable);
+        appState.mainWindow = nullptr;
+    }
+
+    void TearDown() override { SetFolderLookup(nullptr); }
+
+    std::string ResultPath() const
+    {
+        return documentsFolder + "\\Quillory\\Olvarin\\olvarinresult.txt";
+    }
+
+    // What the recorder was asked to open, waiting for it to start.
+    static std::string Opened(int waitMs = 10000)
+    {
+        for (int waited = 0; waited <= waitMs; waited += 100) {
+            std::string log = ReadFile(OpenLog());
+            if (!log.empty() && log.back() == '\n') return log;
+            Sleep(100);
+        }
+        return "";
+    }
+
+    static void Add(int32_t kind, int32_t scanIndex, int32_t loadedIndex)
+    {
+        DifferenceTable& table = appState.differenceTable;
+        table.entries[table.entryCount++] = {kind, scanIndex, loadedIndex};
+    }
+
+    MessageRecorder recorder;
+};
+
+TEST_F(ReportTest, WritesTheReportInTheDocumentsFolderAndOpensItWithTheShell)
+{
+    std::strcpy(appState.ScanTable[0].path, "\\Windows\\System32\\newtool.dll");
+    std::strcpy(appState.LoadedTable[0].path, "\\Program Files\\Utility\\readme.txt");
+    std::strcpy(appState.ScanTable[1].path, "\\Windows\\WIN.INI");
+    std::strcpy(appState.LoadedTable[1].path, "\\Windows\\win.ini");
+    std::strcpy(appState.ScanTable[2].path, "\\Windows\\System32\\drivers\\etc\\hosts");
+    std::strcpy(appState.LoadedTable[2].path, "\\windows\\system32\\drivers\\etc\\hosts");
+    Add(Extra, 0, -1);
+    Add(Missing, -1, 0);
+    Add(Size, 1, 1);
+    Add(ModifyTime, 2, 2);
+
+    WriteResultReport();
+
+    EXPECT_TRUE(recorder.messages().empty());
+    EXPECT_EQ(askedFolder, CSIDL_PERSONAL | CSIDL_FLAG_CREATE);
+    EXPECT_EQ(askedFlags, static_cast<DWORD>(SHGFP_TYPE_CURRENT));
+    EXPECT_EQ(ReadFile(ResultPath()),
+              "**** Olvarin Result file V1.3 build 1001 ****\r\n"
+              "\r\n"
+              "**** Extra files on this PC ****\r\n"
+              "\\Windows\\System32\\newtool.dll\r\n"
+              "**** Missing files on this PC ****\r\n"
+              "\\Program Files\\Utility\\readme.txt\r\n"
+              "**** Files that are different in size ****\r\n"
+              "\\Windows\\WIN.INI\r\n"
+              "**** Files that have a different modify time ****\r\n"
+              "\\Windows\\System32\\drivers\\etc\\hosts\r\n");
+    std::string opened = Opened();
+    EXPECT_EQ(lstrcmpiA(opened.c_str(), (ResultPath() + "\n").c_str()), 0) << opened;
+
+    // A second report replaces the first one whole.
+    DeleteFileA(OpenLog().c_str());
+    appState.differenceTable.entryCount = 1;
+    WriteResultReport();
+    EXPECT_FALSE(Opened().empty());
+    EXPECT_EQ(ReadFile(ResultPath()),
+              "**** Olvarin Result file V1.3 build 1001 ****\r\n\r\n"
+              "**** Extra files on this PC ****\r\n"
+              "\\Windows\\System32\\newtool.dll\r\n");
+}
+
+TEST_F(ReportTest, AFullTableListsEveryPathAndSaysHowManyWereDropped)
+{
+    for (int i = 0; i < MAX_DIFFERENCES; ++i) {
+        std::snprintf(appState.ScanTable[i].path, RECORD_PATH_SIZE, "\\many\\file%04d.bin", i);
+        Add(Extra, i, -1);
+    }
+    appState.differenceTable.droppedCount = 17;
+    WriteResultReport();
+
+    std::string report = ReadFile(ResultPath());
+    std::istringstream lines(report);
+    std::string line;
+    int pathLines = 0;
+    std::string last;
+    while (std::getline(lines, line)) {
+        ASSERT_FALSE(line.empty()) << "every line ends in CR LF";
+        ASSERT_EQ(line.back(), '\r');
+        if (line.rfind("\\many\\", 0) == 0) ++pathLines;
+        last = line;
+    }
+    EXPECT_EQ(pathLines, MAX_DIFFERENCES);
+    EXPECT_EQ(last, "**** 17 more differences were found but not listed ****\r");
+    EXPECT_FALSE(Opened().empty());
+}
+
+TEST_F(ReportTest, FallsBackToTheProgramFolderWhenTheDocumentsFolderIsUnknown)
+{
+    SetFolderLookup(NoDocuments);
+    char path[RESULT_PATH_SIZE];
+    BuildResultFilePath(path);
+    std::string expected = ProgramFolder() + "\\olvarinresult.txt";
+    EXPECT_EQ(std::string(path), expected);
+
+    std::strcpy(appState.ScanTable[0].path, "\\next\\to\\the\\program");
+    Add(Attributes, 0, 0);
+    WriteResultReport();
+    EXPECT_EQ(ReadFile(expected),
+              "**** Olvarin Result file V1.3 build 1001 ****\r\n\r\n"
+              "**** Files that have a different attributes ****\r\n"
+              "\\next\\to\\the\\program\r\n");
+    std::string opened = Opened();
+    EXPECT_EQ(lstrcmpiA(opened.c_str(), (expected + "\n").c_str()), 0) << opened;
+    EXPECT_FALSE(Exists(documentsFolder + "\\Quillory"));
+    DeleteFileA(expected.c_str());
+}
+
+TEST_F(ReportTest, BuildingThePathCreatesBothFoldersEachTime)
+{
+    char path[RESULT_PATH_SIZE];
+    BuildResultFilePath(path);
+    EXPECT_EQ(std::string(path), ResultPath());
+    EXPECT_TRUE(Exists(documentsFolder + "\\Quillory\\Olvarin"));
+
+    RemoveDirectoryA((documentsFolder + "\\Quillory\\Olvarin").c_str());
+    RemoveDirectoryA((documentsFolder + "\\Quillory").c_str());
+    BuildResultFilePath(path);  // folders already there are no error either
+    BuildResultFilePath(path);
+    EXPECT_TRUE(Exists(documentsFolder + "\\Quillory\\Olvarin"));
+}
+
+TEST_F(ReportTest, AReportThatCannotBeCreatedSaysSoAndOpensNothing)
+{
+    appState.mainWindow = GetDesktopWindow();
+    MakeFolder(documentsFolder + "\\Quillory");
+    MakeFolder(documentsFolder + "\\Quillory\\Olvarin");
+    MakeFolder(ResultPath());  // a folder where the file should go
+    std::strcpy(appState.ScanTable[0].path, "\\a");
+    Add(Extra, 0, -1);
+
+    WriteResultReport();
+
+    auto messages = recorder.messages();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, "Could not create the Olvarin logfile");
+    EXPECT_EQ(messages[0].title, "Error");
+    EXPECT_EQ(messages[0].type, static_cast<UINT>(MB_OK));
+    EXPECT_EQ(messages[0].owner, GetDesktopWindow());
+    EXPECT_EQ(Opened(1000), "");
+}
+
+TEST_F(ReportTest, AReportCutShortByAFullDiskIsNotOpened)
+{
+    // The test run's setup links this file to the Linux /dev/full, where
+    // every write fails for want of space.
+    documentsFolder = TestFilesRoot() + "\\full-disk";
+    std::strcpy(appState.ScanTable[0].path, "\\a");
+    Add(Extra, 0, -1);
+
+    WriteResultReport();
+
+    auto messages = recorder.messages();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, "Could not create the Olvarin logfile");
+    EXPECT_EQ(messages[0].title, "Error");
+    EXPECT_EQ(Opened(1000), "");
+}
+
+TEST_F(ReportTest, ViewingWithoutAResultFileWarns)
+{
+    appState.mainWindow = GetDesktopWindow();
+    ViewResult(nullptr);
+
+    auto messages = recorder.messages();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, CANNOT_VIEW_TEXT);
+    EXPECT_EQ(messages[0].title, "Error");
+    EXPECT_EQ(messages[0].type, static_cast<UINT>(MB_ICONEXCLAMATION | MB_OK));
+    EXPECT_EQ(messages[0].owner, GetDesktopWindow());
+    EXPECT_EQ(Opened(1000), "");
+    // Looking for the file made its folders, as every path build does.
+    EXPECT_TRUE(Exists(documentsFolder + "\\Quillory\\Olvarin"));
+}
+
+}  // namespace
