@@ -1,0 +1,139 @@
+#include "sigfile/signature_file.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "model/app_state.h"
+#include "sigfile/signature_stream.h"
+#include "ui/message_box.h"
+#include "ui/shell.h"
+
+namespace {
+
+constexpr DWORD PICKER_PATH_SIZE = MAX_PATH;
+constexpr DWORD PICKER_TITLE_SIZE = 512;
+
+SavePicker chooseFileToSave = ChooseFileToSave;
+OpenPicker chooseFileToOpen = ChooseFileToOpen;
+SaveSinkWrapper saveSinkWrapper = nullptr;
+
+void ShowError(const char* text, const char* title)
+{
+    ShowMessageBox(appState.mainWindow.load(), text, title, MB_OK | MB_ICONERROR);
+}
+
+// A temporary file in the folder of path, so that putting it in place is a
+// rename on one volume.
+bool MakeTemporaryFileBeside(const char* path, char* temporary)
+{
+    char folder[MAX_PATH];
+    size_t length = std::strlen(path);
+    if (length >= sizeof folder) {
+        return false;
+    }
+    std::memcpy(folder, path, length + 1);
+    char* slash = std::strrchr(folder, '\\');
+    char* otherSlash = std::strrchr(folder, '/');
+    if (otherSlash != nullptr && (slash == nullptr || otherSlash > slash)) {
+        slash = otherSlash;
+    }
+    if (slash != nullptr) {
+        slash[1] = '\0';
+    } else {
+        std::strcpy(folder, ".");
+    }
+    return GetTempFileNameA(folder, "sig", 0, temporary) != 0;
+}
+
+SaveError SaveToPath(const char* path, const char* fileTitle)
+{
+    char temporary[MAX_PATH];
+    if (!MakeTemporaryFileBeside(path, temporary)) {
+        return SaveError::CannotCreate;
+    }
+    std::FILE* file = std::fopen(temporary, "wb");
+    if (file == nullptr) {
+        DeleteFileA(temporary);
+        return SaveError::CannotCreate;
+    }
+    SaveError error;
+    {
+        FileSink sink(file);
+        ByteSink& out = saveSinkWrapper != nullptr ? saveSinkWrapper(sink) : sink;
+        error = SaveSignatureStream(out, fileTitle);
+    }
+    if (std::fclose(file) != 0 && error == SaveError::None) {
+        error = SaveError::Records;
+    }
+    if (error == SaveError::None &&
+        !MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        // The chosen name cannot take the file (read-only, in use, a folder).
+        error = SaveError::CannotCreate;
+    }
+    if (error != SaveError::None) {
+        DeleteFileA(temporary);
+    }
+    return error;
+}
+
+LoadError LoadFromPath(const char* path, const char* fileTitle)
+{
+    std::FILE* file = std::fopen(path, "rb");
+    if (file == nullptr) {
+        return LoadError::CannotOpen;
+    }
+    LoadError error;
+    {
+        FileSource source(file);
+        error = LoadSignatureStream(source, fileTitle);
+    }
+    std::fclose(file);
+    return error;
+}
+
+}  // namespace
+
+void SetSignatureFilePickers(SavePicker save, OpenPicker open)
+{
+    chooseFileToSave = save != nullptr ? save : ChooseFileToSave;
+    chooseFileToOpen = open != nullptr ? open : ChooseFileToOpen;
+}
+
+void SetSaveSinkWrapper(SaveSinkWrapper wrapper)
+{
+    saveSinkWrapper = wrapper;
+}
+
+void SaveSignatureFile(HWND window)
+{
+    char path[PICKER_PATH_SIZE] = "";
+    char fileTitle[PICKER_TITLE_SIZE] = "";
+    PrepareFileDialog(window);
+    if (!chooseFileToSave(window, path, fileTitle, SIGNATURE_FILE_FILTER, SIGNATURE_FILE_EXTENSION,
+                          SAVE_PICKER_TITLE)) {
+        return;
+    }
+    SaveError error = SaveToPath(path, fileTitle);
+    if (error != SaveError::None) {
+        ShowError(SaveErrorText(error), SAVE_ERROR_TITLE);
+        return;
+    }
+    NameSavedSignature(fileTitle);
+}
+
+bool LoadSignatureFile(HWND window)
+{
+    char path[PICKER_PATH_SIZE] = "";
+    char fileTitle[PICKER_TITLE_SIZE] = "";
+    PrepareFileDialog(window);
+    if (!chooseFileToOpen(window, path, fileTitle, SIGNATURE_FILE_FILTER, SIGNATURE_FILE_EXTENSION)) {
+        return false;
+    }
+    LoadError error = LoadFromPath(path, fileTitle);
+    if (error == LoadError::None) {
+        return true;
+    }
+    ShowError(LoadErrorText(error), LOAD_ERROR_TITLE);
+    ResetSignature(appState.mainWindow.load());
+    return false;
+}
