@@ -91,6 +91,7 @@ int BrowseForDirectory(HWND owner, char* path)
 {
     IMalloc* allocator = nullptr;
     if (FAILED(SHGetMalloc(&allocator)) || allocator == nullptr) {
+        path[0] = '\0';
         return 0;
     }
     BROWSEINFOA info;
@@ -108,6 +109,11 @@ int BrowseForDirectory(HWND owner, char* path)
         allocator->Free(item);
     }
     allocator->Release();
+    if (!chosen) {
+        // The picker may have left a display name there; never hand it back
+        // as if it were a path.
+        path[0] = '\0';
+    }
     return chosen;
 }
 

@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <commctrl.h>
+
 #include <atomic>
 #include <cstring>
 #include <string>
@@ -125,6 +127,105 @@ TEST(FileDialogTest, SaveAddsTheDefaultExtensionAndOpenAcceptsANewName)
     ASSERT_TRUE(opened);
     EXPECT_EQ(lstrcmpiA(path, (folder + "\\not-there.sig").c_str()), 0) << path;
     EXPECT_EQ(GetFileAttributesA(path), INVALID_FILE_ATTRIBUTES);
+}
+
+// ------------------------------------------------------------ folder picker
+
+BOOL CALLBACK FindTreeView(HWND window, LPARAM param)
+{
+    char name[32] = "";
+    GetClassNameA(window, name, sizeof name);
+    if (std::strcmp(name, WC_TREEVIEWA) == 0) {
+        *reinterpret_cast<HWND*>(param) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+struct FolderPicker {
+    HWND dialog = nullptr;
+    HWND tree = nullptr;
+};
+
+BOOL CALLBACK FindFolderPicker(HWND window, LPARAM param)
+{
+    auto* picker = reinterpret_cast<FolderPicker*>(param);
+    HWND tree = nullptr;
+    EnumChildWindows(window, FindTreeView, reinterpret_cast<LPARAM>(&tree));
+    if (tree != nullptr && IsWindowVisible(window)) {
+        picker->dialog = window;
+        picker->tree = tree;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The first item at most depth levels down whose text ends in suffix,
+// expanding items on the way.
+HTREEITEM FindTreeItem(HWND tree, HTREEITEM item, const char* suffix, int depth)
+{
+    for (; item != nullptr; item = TreeView_GetNextSibling(tree, item)) {
+        char text[MAX_PATH] = "";
+        TVITEMA info = {};
+        info.mask = TVIF_TEXT;
+        info.hItem = item;
+        info.pszText = text;
+        info.cchTextMax = sizeof text;
+        SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&info));
+        size_t length = std::strlen(text);
+        size_t suffixLength = std::strlen(suffix);
+        if (length >= suffixLength && std::strcmp(text + length - suffixLength, suffix) == 0) {
+            return item;
+        }
+        if (depth > 0) {
+            TreeView_Expand(tree, item, TVE_EXPAND);
+            HTREEITEM found = FindTreeItem(tree, TreeView_GetChild(tree, item), suffix, depth - 1);
+            if (found != nullptr) return found;
+        }
+    }
+    return nullptr;
+}
+
+// Waits for the folder picker, selects the item whose text ends in suffix
+// (or none) and presses command.
+std::thread AnswerFolderPicker(DWORD thread, const char* suffix, int command)
+{
+    return std::thread([thread, suffix, command] {
+        FolderPicker picker;
+        for (int tries = 0; tries < 200 && picker.dialog == nullptr; ++tries) {
+            Sleep(50);
+            EnumThreadWindows(thread, FindFolderPicker, reinterpret_cast<LPARAM>(&picker));
+        }
+        if (picker.dialog == nullptr) return;
+        Sleep(300);
+        if (suffix != nullptr) {
+            HTREEITEM item = FindTreeItem(picker.tree, TreeView_GetRoot(picker.tree), suffix, 2);
+            if (item != nullptr) TreeView_SelectItem(picker.tree, item);
+            Sleep(100);
+        }
+        PostMessageA(picker.dialog, WM_COMMAND, MAKEWPARAM(command, BN_CLICKED), 0);
+    });
+}
+
+TEST(FolderPickerTest, ADriveRootComesBackWithItsBackslash)
+{
+    char path[MAX_PATH] = "";
+    std::thread answer = AnswerFolderPicker(GetCurrentThreadId(), "(C:)", IDOK);
+    int chosen = BrowseForDirectory(nullptr, path);
+    answer.join();
+    EXPECT_EQ(chosen, 1);
+    EXPECT_STREQ(path, "C:\\");
+}
+
+TEST(FolderPickerTest, CancelReturnsZeroAndNoPath)
+{
+    char path[MAX_PATH] = "";
+    // Selecting a folder first lets the picker write its display name.
+    std::thread answer = AnswerFolderPicker(GetCurrentThreadId(), "(C:)", IDCANCEL);
+    int chosen = BrowseForDirectory(nullptr, path);
+    answer.join();
+    EXPECT_EQ(chosen, 0);
+    EXPECT_STREQ(path, "");
 }
 
 // ------------------------------------------------------------ centring
