@@ -1,6 +1,106 @@
 #include "ui/status_panel.h"
 
-// Filled in with the main window.
-void RefreshStatusPanel(HWND)
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+#include "model/app_state.h"
+#include "ui/control_ids.h"
+#include "ui/panel_format.h"
+
+namespace {
+
+// What the panel shows of the loaded signature, copied under textLock so that
+// the name and the counts belong to the same moment.
+struct HeaderView {
+    char name[SIGNATURE_NAME_SIZE];
+    int32_t directoryCount;
+    int32_t fileCount;
+    int64_t totalBytes;
+};
+
+HeaderView ReadHeader()
 {
+    HeaderView view;
+    std::lock_guard<std::mutex> lock(appState.textLock);
+    std::memcpy(view.name, appState.header.name, sizeof view.name);
+    view.name[sizeof view.name - 1] = '\0';
+    view.directoryCount = appState.header.directoryCount;
+    view.fileCount = appState.header.fileCount;
+    view.totalBytes = appState.header.totalBytes;
+    return view;
+}
+
+void ShowMegabytes(HWND window, int id, int64_t bytes)
+{
+    char text[PANEL_TEXT_SIZE];
+    FormatMegabytes(bytes, text, sizeof text);
+    SetDlgItemTextA(window, id, text);
+}
+
+void ShowFileTime(HWND window, uint32_t low, uint32_t high)
+{
+    if (low == 0 || high == 0) {
+        SetDlgItemTextA(window, IDC_MAIN_FILE_TIME, "N/A");
+        return;
+    }
+    FILETIME utc = {low, high};
+    FILETIME local = {};
+    SYSTEMTIME time = {};
+    FileTimeToLocalFileTime(&utc, &local);
+    if (!FileTimeToSystemTime(&local, &time)) {
+        // A time the system cannot break down has no date to show.
+        SetDlgItemTextA(window, IDC_MAIN_FILE_TIME, "N/A");
+        return;
+    }
+    char text[PANEL_TEXT_SIZE];
+    FormatFileTime(time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond,
+                   text, sizeof text);
+    SetDlgItemTextA(window, IDC_MAIN_FILE_TIME, text);
+}
+
+}  // namespace
+
+void RefreshStatusPanel(HWND mainWindow)
+{
+    constexpr auto relaxed = std::memory_order_relaxed;
+    HeaderView header = ReadHeader();
+
+    SetDlgItemTextA(mainWindow, IDC_MAIN_NAME, header.name);
+    const char* status = StatusText(appState.operationStatus.load(relaxed));
+    if (status != nullptr) {
+        SetDlgItemTextA(mainWindow, IDC_MAIN_STATUS, status);
+    }
+    SetDlgItemInt(mainWindow, IDC_MAIN_DIRECTORIES, static_cast<UINT>(header.directoryCount), TRUE);
+    SetDlgItemInt(mainWindow, IDC_MAIN_FILES, static_cast<UINT>(header.fileCount), TRUE);
+    ShowMegabytes(mainWindow, IDC_MAIN_TOTAL_SIZE, header.totalBytes);
+    SetDlgItemInt(mainWindow, IDC_MAIN_SCAN_DIRECTORIES,
+                  static_cast<UINT>(appState.scanDirectoryCount.load(relaxed)), TRUE);
+    SetDlgItemInt(mainWindow, IDC_MAIN_SCAN_FILES, static_cast<UINT>(appState.scanFileCount.load(relaxed)),
+                  TRUE);
+    if (appState.calculateChecksums.load(relaxed) != 0) {
+        SetDlgItemInt(mainWindow, IDC_MAIN_CHECKSUM, appState.currentChecksum.load(relaxed), FALSE);
+    } else {
+        SetDlgItemTextA(mainWindow, IDC_MAIN_CHECKSUM, "N/A");
+    }
+
+    char text[STATUS_TEXT_SIZE];
+    ReadPublishedText(appState.currentFile, text, sizeof text);
+    SetDlgItemTextA(mainWindow, IDC_MAIN_CURRENT_FILE, text);
+    ReadPublishedText(appState.currentDirectory, text, sizeof text);
+    SetDlgItemTextA(mainWindow, IDC_MAIN_CURRENT_DIRECTORY, text);
+
+    char size[PANEL_TEXT_SIZE];
+    std::snprintf(size, sizeof size, "%lld", static_cast<long long>(appState.currentFileSize.load(relaxed)));
+    SetDlgItemTextA(mainWindow, IDC_MAIN_FILE_SIZE, size);
+    ShowMegabytes(mainWindow, IDC_MAIN_SCAN_TOTAL_SIZE,
+                  static_cast<int64_t>(appState.scanTotalBytes.load(relaxed)));
+    ShowFileTime(mainWindow, appState.currentFileTimeLow.load(relaxed),
+                 appState.currentFileTimeHigh.load(relaxed));
+
+    uint32_t attributes = appState.currentAttributes.load(relaxed);
+    for (const AttributeMark& mark : ATTRIBUTE_MARKS) {
+        WPARAM state = (attributes & mark.bit) != 0 ? BST_CHECKED : BST_UNCHECKED;
+        SendDlgItemMessageA(mainWindow, mark.controlId, BM_SETCHECK, state, 0);
+    }
 }

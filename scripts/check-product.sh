@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Checks the built 32-bit program without running it: a PE32 GUI program
+# for x86, importing only Windows' own DLLs, with its resources and a
+# manifest that declares no dependencies.
+#   check-product.sh PATH/olvarin.exe
+set -euo pipefail
+exe=$1
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+description=$(file -b "$exe")
+echo "file: $description"
+[[ $description == PE32\ executable* ]] || fail "not a 32-bit PE program"
+[[ $description == *"(GUI)"* ]] || fail "not a GUI program"
+[[ $description == *"Intel 80386"* ]] || fail "not built for x86"
+
+allowed="kernel32.dll user32.dll gdi32.dll comctl32.dll comdlg32.dll shell32.dll ole32.dll advapi32.dll msvcrt.dll"
+imports=$(i686-w64-mingw32-objdump -p "$exe" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z')
+[ -n "$imports" ] || fail "no imports found"
+for dll in $imports; do
+    [[ " $allowed " == *" $dll "* ]] || fail "imports $dll, which is not a Windows system DLL"
+done
+echo "imports: $(echo $imports)"
+
+i686-w64-mingw32-objdump -h "$exe" | grep -q '\.rsrc' || fail "no resources"
+grep -aq '<assembly' "$exe" || fail "no manifest"
+if grep -aq '<dependency' "$exe"; then fail "the manifest declares a dependency"; fi
+echo "OK: $exe"

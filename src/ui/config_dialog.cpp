@@ -1,0 +1,281 @@
+#include "ui/config_dialog.h"
+
+#include <commctrl.h>
+
+#include <cstring>
+
+#include "model/app_state.h"
+#include "ui/control_ids.h"
+#include "ui/message_box.h"
+#include "ui/shell.h"
+
+namespace {
+
+constexpr char HELP_CONFIG_PAGE[] = "hid_configwindow.htm";
+constexpr int DIRECTORY_COLUMN_WIDTH = 380;
+constexpr int ACTION_COLUMN_WIDTH = 50;
+constexpr int INCLUDE_POSITION = 0;  // combo box position of "Include"
+
+// The list view of the open dialog. The sort column and direction outlive
+// the dialog, so a new opening sorts the way the last click left it.
+HWND directoryListView = nullptr;
+int sortDirection = 1;
+int sortColumn = 0;
+
+DirectoryList& List()
+{
+    return appState.directoryList;
+}
+
+bool ValidSlot(LPARAM slot)
+{
+    return slot >= 0 && slot < MAX_DIRECTORIES;
+}
+
+void Refuse(HWND dialog, const char* text, const char* title)
+{
+    ShowMessageBox(dialog, text, title, MB_OK | MB_ICONWARNING);
+}
+
+void InsertRow(int position, int slot)
+{
+    LVITEMA item = {};
+    item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM | LVIF_STATE;
+    item.iItem = position;
+    item.iSubItem = 0;
+    item.pszText = LPSTR_TEXTCALLBACKA;
+    item.iImage = 0;
+    item.lParam = slot;
+    SendMessageA(directoryListView, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+}
+
+void InsertColumn(int column, const char* text, int width)
+{
+    LVCOLUMNA entry = {};
+    entry.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
+    entry.fmt = LVCFMT_LEFT;
+    entry.cx = width;
+    entry.pszText = const_cast<char*>(text);
+    entry.iSubItem = column;
+    SendMessageA(directoryListView, LVM_INSERTCOLUMNA, column, reinterpret_cast<LPARAM>(&entry));
+}
+
+void SortRows(HWND listView, int column)
+{
+    SendMessageA(listView, LVM_SORTITEMS, column, reinterpret_cast<LPARAM>(CompareDirectoryItems));
+}
+
+void CopyText(char* buffer, int bufferSize, const char* text)
+{
+    if (buffer == nullptr || bufferSize <= 0) {
+        return;
+    }
+    lstrcpynA(buffer, text, bufferSize);
+}
+
+void OnGetDisplayInfo(NMLVDISPINFOA* info)
+{
+    LVITEMA& item = info->item;
+    if ((item.mask & LVIF_TEXT) == 0 || !ValidSlot(item.lParam)) {
+        return;
+    }
+    int slot = static_cast<int>(item.lParam);
+    if (item.iSubItem == 0) {
+        CopyText(item.pszText, item.cchTextMax, List().paths[slot]);
+    } else if (item.iSubItem == 1) {
+        CopyText(item.pszText, item.cchTextMax, List().actions[slot] == Include ? "Include" : "Exclude");
+    }
+}
+
+void OnColumnClick(NMLISTVIEW* click)
+{
+    if (click->iSubItem == sortColumn) {
+        sortDirection = -sortDirection;
+    }
+    sortColumn = click->iSubItem;
+    SortRows(click->hdr.hwndFrom, click->iSubItem);
+}
+
+INT_PTR OnNotify(NMHDR* header)
+{
+    switch (header->code) {
+    case LVN_GETDISPINFOA:
+        OnGetDisplayInfo(reinterpret_cast<NMLVDISPINFOA*>(header));
+        return TRUE;
+    case LVN_COLUMNCLICK:
+        OnColumnClick(reinterpret_cast<NMLISTVIEW*>(header));
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+void OnOk(HWND dialog)
+{
+    appState.calculateChecksums.store(IsDlgButtonChecked(dialog, IDC_CONFIG_CHECKSUMS) == BST_CHECKED ? 1 : 0);
+    appState.includeDriveLetter.store(IsDlgButtonChecked(dialog, IDC_CONFIG_DRIVE_LETTER) == BST_CHECKED ? 1 : 0);
+    EndDialog(dialog, 0);
+}
+
+void OnBrowse(HWND dialog)
+{
+    char path[DIRECTORY_PATH_SIZE] = "";
+    if (BrowseForDirectory(dialog, path)) {
+        SetDlgItemTextA(dialog, IDC_CONFIG_DIRECTORY, path);
+    }
+}
+
+INT_PTR OnCommand(HWND dialog, int id)
+{
+    switch (id) {
+    case IDOK:
+        OnOk(dialog);
+        return TRUE;
+    case IDCANCEL:
+        // Directory edits are already in place; only the options are dropped.
+        EndDialog(dialog, 0);
+        return TRUE;
+    case IDC_HELP_BUTTON:
+        ShowHelpPage(dialog, HELP_CONFIG_PAGE);
+        return FALSE;
+    case IDC_CONFIG_BROWSE:
+        OnBrowse(dialog);
+        return FALSE;
+    case IDC_CONFIG_ADD:
+        AddDirectory(dialog);
+        return FALSE;
+    case IDC_CONFIG_REMOVE:
+        RemoveDirectories(dialog);
+        return FALSE;
+    default:
+        return FALSE;
+    }
+}
+
+}  // namespace
+
+INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        InitConfigDialog(dialog);
+        return TRUE;
+    case WM_NOTIFY:
+        return OnNotify(reinterpret_cast<NMHDR*>(lParam));
+    case WM_COMMAND:
+        return OnCommand(dialog, LOWORD(wParam));
+    default:
+        return FALSE;
+    }
+}
+
+void InitConfigDialog(HWND dialog)
+{
+    CentreWindowOver(dialog, appState.mainWindow.load());
+
+    // Inserted at fixed positions, which the sorted style does not reorder,
+    // so position 0 always means Include.
+    SendDlgItemMessageA(dialog, IDC_CONFIG_ACTION, CB_INSERTSTRING, 0,
+                        reinterpret_cast<LPARAM>("Include all files in this directory"));
+    SendDlgItemMessageA(dialog, IDC_CONFIG_ACTION, CB_INSERTSTRING, 1,
+                        reinterpret_cast<LPARAM>("Exclude all files in this directory"));
+    SendDlgItemMessageA(dialog, IDC_CONFIG_ACTION, CB_SETCURSEL, INCLUDE_POSITION, 0);
+
+    directoryListView = GetDlgItem(dialog, IDC_CONFIG_LIST);
+    InsertColumn(0, "Directory", DIRECTORY_COLUMN_WIDTH);
+    InsertColumn(1, "Action", ACTION_COLUMN_WIDTH);
+    for (int slot = 0; slot < MAX_DIRECTORIES; ++slot) {
+        if (List().actions[slot] != Empty) {
+            InsertRow(slot, slot);
+        }
+    }
+    SortRows(directoryListView, 0);
+
+    CheckDlgButton(dialog, IDC_CONFIG_CHECKSUMS, appState.calculateChecksums.load() != 0 ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(dialog, IDC_CONFIG_DRIVE_LETTER, appState.includeDriveLetter.load() != 0 ? BST_CHECKED : BST_UNCHECKED);
+}
+
+int CALLBACK CompareDirectoryItems(LPARAM slotA, LPARAM slotB, LPARAM column)
+{
+    if (!ValidSlot(slotA) || !ValidSlot(slotB)) {
+        return 0;
+    }
+    int32_t actionA = List().actions[slotA];
+    int32_t actionB = List().actions[slotB];
+    if (column == 1 && actionA != actionB) {
+        return sortDirection * (actionA < actionB ? 1 : -1);
+    }
+    return sortDirection * lstrcmpiA(List().paths[slotA], List().paths[slotB]);
+}
+
+void AddDirectory(HWND dialog)
+{
+    char path[DIRECTORY_PATH_SIZE] = "";
+    GetDlgItemTextA(dialog, IDC_CONFIG_DIRECTORY, path, sizeof path);
+    size_t length = std::strlen(path);
+    if (length > 0 && path[length - 1] == '\\') {
+        path[--length] = '\0';
+    }
+    if (length <= 1) {
+        Refuse(dialog,
+               "You must enter a directory name before adding\nit to the list. Use the browse button to select\n"
+               "a directory, then add it.",
+               "Olvarin - No directory entered");
+        return;
+    }
+
+    int freeSlot = -1;
+    for (int slot = 0; slot < MAX_DIRECTORIES; ++slot) {
+        if (List().actions[slot] == Empty) {
+            if (freeSlot < 0) {
+                freeSlot = slot;
+            }
+        } else if (std::strcmp(List().paths[slot], path) == 0) {
+            Refuse(dialog,
+                   "The directory you have selected is already in the list\nPlease select another directory.",
+                   "Olvarin - Duplicate directory selected");
+            return;
+        }
+    }
+    if (freeSlot < 0) {
+        Refuse(dialog,
+               "The maximum number of directories has been reached.\nYou will need to delete a directory before "
+               "adding\nmore to the list",
+               "Olvarin - Too many directories");
+        return;
+    }
+
+    std::memcpy(List().paths[freeSlot], path, length + 1);
+    LRESULT action = SendDlgItemMessageA(dialog, IDC_CONFIG_ACTION, CB_GETCURSEL, 0, 0);
+    List().actions[freeSlot] = action == INCLUDE_POSITION ? Include : Exclude;
+    InsertRow(0, freeSlot);
+    List().count += 1;
+}
+
+void RemoveDirectories(HWND dialog)
+{
+    int selected = static_cast<int>(SendMessageA(directoryListView, LVM_GETSELECTEDCOUNT, 0, 0));
+    if (selected < 1) {
+        Refuse(dialog, "You must select one or more directories from the list\nbefore attempting to remove them\n",
+               "Olvarin - No directory selected");
+        return;
+    }
+    for (int i = 0; i < selected; ++i) {
+        int row = static_cast<int>(SendMessageA(directoryListView, LVM_GETNEXTITEM, static_cast<WPARAM>(-1),
+                                                LVNI_SELECTED));
+        if (row < 0) {
+            break;
+        }
+        LVITEMA item = {};
+        item.mask = LVIF_PARAM;
+        item.iItem = row;
+        SendMessageA(directoryListView, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+        SendMessageA(directoryListView, LVM_DELETEITEM, row, 0);
+        if (!ValidSlot(item.lParam)) {
+            continue;
+        }
+        List().paths[item.lParam][0] = '\0';
+        List().actions[item.lParam] = Empty;
+        List().count -= 1;
+    }
+}

@@ -1,0 +1,42 @@
+// The program's entry point: the class, the main window and the message loop.
+#include <windows.h>
+#include <commctrl.h>
+
+#include "model/app_state.h"
+#include "ui/control_ids.h"
+#include "ui/main_window.h"
+
+namespace {
+
+void DisableStopButton(HWND__* window)
+{
+    EnableWindow(GetDlgItem(window, IDC_MAIN_STOP), FALSE);
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
+{
+    appState.instance = instance;
+    SetDisableStopButtonHook(DisableStopButton);
+
+    // The configuration dialog holds a list view; its class must exist
+    // before that dialog is built.
+    INITCOMMONCONTROLSEX controls = {};
+    controls.dwSize = sizeof controls;
+    controls.dwICC = ICC_LISTVIEW_CLASSES;
+    InitCommonControlsEx(&controls);
+
+    RegisterMainWindowClass(instance);
+    HWND window = CreateMainWindow(instance);
+    ResetSignature(window);
+    ShowWindow(window, showCommand);
+
+    // No IsDialogMessage: Tab, Enter and Esc mean nothing in the main window.
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0)) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    return static_cast<int>(message.wParam);
+}
