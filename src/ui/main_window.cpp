@@ -3,10 +3,10 @@
 #include "compare/report.h"
 #include "model/app_state.h"
 #include "scan/operation.h"
+#include "sigfile/signature_file.h"
 #include "ui/config_dialog.h"
 #include "ui/control_ids.h"
 #include "ui/shell.h"
-#include "sigfile/signature_file.h"
 #include "ui/status_panel.h"
 
 namespace {
