@@ -37,6 +37,15 @@ setup)
     full="$wine_dir/../test-files/full-disk/Quillory/Olvarin"
     mkdir -p "$full"
     ln -s /dev/full "$full/olvarinresult.txt"
+    # ".txt" opens with our recorder, never an editor: it appends the file's
+    # path to test-files/opened.log and exits.
+    build_win="Z:$(cd "$wine_dir/.." && pwd | tr / '\\')"
+    recorder="$build_win\\tests\\open_recorder.exe"
+    opened_log="$build_win\\test-files\\opened.log"
+    "$wine" reg add 'HKCR\.txt' /ve /d OlvarinTest.Recorder /f >/dev/null 2>&1
+    "$wine" reg add 'HKCR\OlvarinTest.Recorder\shell\open\command' /ve \
+        /d "\"$recorder\" \"$opened_log\" \"%1\"" /f >/dev/null 2>&1
+    "$wineserver" -w
     echo "Wine prefix ready: $WINEPREFIX"
     ;;
 cleanup)

@@ -66,28 +66,10 @@ HRESULT NoDocuments(HWND, int, HANDLE, DWORD, char*)
     return E_FAIL;
 }
 
-void SetDefault(HKEY root, const std::string& key, const std::string& value)
-{
-    HKEY handle;
-    ASSERT_EQ(RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &handle,
-                              nullptr),
-              ERROR_SUCCESS);
-    RegSetValueExA(handle, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                   static_cast<DWORD>(value.size() + 1));
-    RegCloseKey(handle);
-}
-
 class ReportTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
-        // ".txt" opens with our recorder instead of an editor.
-        std::string command = "\"" + ProgramFolder() + "\\open_recorder.exe\" \"" + OpenLog() +
-                              "\" \"%1\"";
-        SetDefault(HKEY_CLASSES_ROOT, ".txt", "OlvarinTest.Recorder");
-        SetDefault(HKEY_CLASSES_ROOT, "OlvarinTest.Recorder\\shell\\open\\command", command);
-    }
-
+    // The test prefix opens ".txt" files with a recorder that appends each
+    // path it is given to this log.
     static std::string OpenLog() { return TestFilesRoot() + "\\opened.log"; }
 
     void SetUp() override
@@ -215,20 +197,6 @@ TEST_F(ReportTest, FallsBackToTheProgramFolderWhenTheDocumentsFolderIsUnknown)
     EXPECT_EQ(lstrcmpiA(opened.c_str(), (expected + "\n").c_str()), 0) << opened;
     EXPECT_FALSE(Exists(documentsFolder + "\\Quillory"));
     DeleteFileA(expected.c_str());
-}
-
-TEST_F(ReportTest, BuildingThePathCreatesBothFoldersEachTime)
-{
-    char path[RESULT_PATH_SIZE];
-    BuildResultFilePath(path);
-    EXPECT_EQ(std::string(path), ResultPath());
-    EXPECT_TRUE(Exists(documentsFolder + "\\Quillory\\Olvarin"));
-
-    RemoveDirectoryA((documentsFolder + "\\Quillory\\Olvarin").c_str());
-    RemoveDirectoryA((documentsFolder + "\\Quillory").c_str());
-    BuildResultFilePath(path);  // folders already there are no error either
-    BuildResultFilePath(path);
-    EXPECT_TRUE(Exists(documentsFolder + "\\Quillory\\Olvarin"));
 }
 
 TEST_F(ReportTest, AReportThatCannotBeCreatedSaysSoAndOpensNothing)

@@ -116,11 +116,6 @@ TEST_F(ReportTextTest, FullTableListsEveryEntryAndThenTheDroppedCount)
                               "**** 4321 more differences were found but not listed ****\r\n");
 }
 
-TEST_F(ReportTextTest, OnlyTheHeaderWhenTheTableIsEmpty)
-{
-    EXPECT_EQ(Write(), HEADER);
-}
-
 TEST_F(ReportTextTest, APathFillingItsWholeFieldIsNotReadPastItsEnd)
 {
     std::memset(scan[0].path, 'x', RECORD_PATH_SIZE);  // no terminating NUL
