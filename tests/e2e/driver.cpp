@@ -254,6 +254,8 @@ ShownMessage Program::AnswerMessageBox(HWND owner, DWORD timeoutMs) const
 {
     HWND box = WaitForOwnedDialog(owner, timeoutMs);
     if (box == nullptr) return {"<no message box>", ""};
+    // The box may be found a moment before its text is in place.
+    WaitUntil([&] { return !Text(box, MESSAGE_TEXT_ID).empty(); }, 2000);
     ShownMessage shown = {Text(box), Text(box, MESSAGE_TEXT_ID)};
     Click(box, IDOK);
     WaitUntil([&] { return !IsWindow(box); }, 5000);
@@ -360,10 +362,10 @@ void RegisterTextRecorder(const std::string& recordPath)
 {
     std::string command = "\"" + WindowsPath(OPEN_RECORDER_PATH) + "\" \"" + WindowsPath(recordPath) + "\" \"%1\"";
     HKEY key = nullptr;
-    RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Classes\\.txt", 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr);
+    RegCreateKeyExA(HKEY_CLASSES_ROOT, ".txt", 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr);
     RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>("OlvarinTestText"), 16);
     RegCloseKey(key);
-    RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Classes\\OlvarinTestText\\shell\\open\\command", 0, nullptr, 0,
+    RegCreateKeyExA(HKEY_CLASSES_ROOT, "OlvarinTestText\\shell\\open\\command", 0, nullptr, 0,
                     KEY_WRITE, nullptr, &key, nullptr);
     RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
                    static_cast<DWORD>(command.size() + 1));
