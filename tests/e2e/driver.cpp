@@ -357,17 +357,3 @@ void Program::AddDirectory(HWND dialog, const std::string& path, int action) con
     Send(GetDlgItem(dialog, CONFIG_ACTION_ID), CB_SETCURSEL, action, 0);
     Command(dialog, CONFIG_ADD_ID);
 }
-
-void RegisterTextRecorder(const std::string& recordPath)
-{
-    std::string command = "\"" + WindowsPath(OPEN_RECORDER_PATH) + "\" \"" + WindowsPath(recordPath) + "\" \"%1\"";
-    HKEY key = nullptr;
-    RegCreateKeyExA(HKEY_CLASSES_ROOT, ".txt", 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr);
-    RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>("OlvarinTestText"), 16);
-    RegCloseKey(key);
-    RegCreateKeyExA(HKEY_CLASSES_ROOT, "OlvarinTestText\\shell\\open\\command", 0, nullptr, 0,
-                    KEY_WRITE, nullptr, &key, nullptr);
-    RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
-                   static_cast<DWORD>(command.size() + 1));
-    RegCloseKey(key);
-}

@@ -81,6 +81,3 @@ private:
     HWND mainWindow_ = nullptr;
 };
 
-// Points ".txt" at a small recorder that writes the path it was asked to
-// open into recordPath, so that no editor starts.
-void RegisterTextRecorder(const std::string& recordPath);

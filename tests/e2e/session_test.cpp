@@ -41,10 +41,11 @@ protected:
 #ifndef OLVARIN_HAS_WORKER
         GTEST_SKIP() << "the program is built without its operation worker";
 #endif
-        openLog = TestFilesRoot() + "\\e2e-opened.log";
+        // The test prefix opens ".txt" files with a recorder that appends
+        // their paths to this log.
+        openLog = TestFilesRoot() + "\\opened.log";
         DeleteFileA(openLog.c_str());
         DeleteFileA(ResultFilePath().c_str());
-        RegisterTextRecorder(openLog);
         ASSERT_TRUE(program.started());
         window = program.mainWindow();
     }
