@@ -29,6 +29,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
 
     RegisterMainWindowClass(instance);
     HWND window = CreateMainWindow(instance);
+    if (window == nullptr) {
+        // Without its window the program could never be ended by the user.
+        return 1;
+    }
     ResetSignature(window);
     ShowWindow(window, showCommand);
 
