@@ -73,6 +73,17 @@ void CopyText(char* buffer, int bufferSize, const char* text)
     lstrcpynA(buffer, text, bufferSize);
 }
 
+// A slot's path as a terminated text: a list loaded from a damaged file may
+// fill all of a slot without its NUL.
+struct SlotPath {
+    explicit SlotPath(int slot)
+    {
+        std::memcpy(text, List().paths[slot], DIRECTORY_PATH_SIZE);
+        text[DIRECTORY_PATH_SIZE] = '\0';
+    }
+    char text[DIRECTORY_PATH_SIZE + 1];
+};
+
 void OnGetDisplayInfo(NMLVDISPINFOA* info)
 {
     LVITEMA& item = info->item;
@@ -81,7 +92,7 @@ void OnGetDisplayInfo(NMLVDISPINFOA* info)
     }
     int slot = static_cast<int>(item.lParam);
     if (item.iSubItem == 0) {
-        CopyText(item.pszText, item.cchTextMax, List().paths[slot]);
+        CopyText(item.pszText, item.cchTextMax, SlotPath(slot).text);
     } else if (item.iSubItem == 1) {
         CopyText(item.pszText, item.cchTextMax, List().actions[slot] == Include ? "Include" : "Exclude");
     }
@@ -205,7 +216,7 @@ int CALLBACK CompareDirectoryItems(LPARAM slotA, LPARAM slotB, LPARAM column)
     if (column == 1 && actionA != actionB) {
         return sortDirection * (actionA < actionB ? 1 : -1);
     }
-    return sortDirection * lstrcmpiA(List().paths[slotA], List().paths[slotB]);
+    return sortDirection * lstrcmpiA(SlotPath(static_cast<int>(slotA)).text, SlotPath(static_cast<int>(slotB)).text);
 }
 
 void AddDirectory(HWND dialog)
@@ -230,7 +241,7 @@ void AddDirectory(HWND dialog)
             if (freeSlot < 0) {
                 freeSlot = slot;
             }
-        } else if (std::strcmp(List().paths[slot], path) == 0) {
+        } else if (std::strcmp(SlotPath(slot).text, path) == 0) {
             Refuse(dialog,
                    "The directory you have selected is already in the list\nPlease select another directory.",
                    "Olvarin - Duplicate directory selected");
