@@ -109,6 +109,14 @@ protected:
 
 TEST_F(Session, OperationsRefuseWithoutASignatureOrADirectory)
 {
+    // A cancelled Load leaves no signature to compare with.
+    program.Click(IDC_MAIN_LOAD);
+    HWND picker = program.WaitForOwnedDialog(window);
+    ASSERT_NE(picker, nullptr);
+    program.Click(picker, IDCANCEL);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(picker); }));
+    Sleep(500);
+
     program.Click(IDC_MAIN_COMPARE);
     ShownMessage shown = program.AnswerMessageBox(window);
     EXPECT_EQ(shown.title, "Olvarin - No signature loaded");
