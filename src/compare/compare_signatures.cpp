@@ -1,0 +1,22 @@
+#include "compare/compare_signatures.h"
+
+#include <windows.h>
+
+#include "compare/difference_walk.h"
+#include "compare/report.h"
+#include "model/app_state.h"
+#include "ui/message_box.h"
+
+void CompareSignatures()
+{
+    bool checksums = appState.calculateChecksums.load(std::memory_order_relaxed) != 0;
+    FindDifferences(appState.ScanTable, appState.LoadedTable, checksums, appState.differenceTable);
+
+    if (appState.differenceTable.entryCount == 0) {
+        ShowMessageBox(appState.mainWindow.load(),
+                       "The signatures are identical. All files are the same",
+                       "OK - No difference", MB_ICONINFORMATION | MB_OK);
+        return;
+    }
+    WriteResultReport();
+}

@@ -1,0 +1,6 @@
+#pragma once
+
+// Compares the sorted ScanTable with the LoadedTable into the difference
+// table; then tells the user that nothing differs, or writes and opens the
+// result report. Runs on the worker thread of a Compare.
+void CompareSignatures();
