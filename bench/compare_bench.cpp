@@ -1,0 +1,187 @@
+// Speed of the comparison walk and of the scan sort on full tables.
+// Build with the "bench" preset and run build/bench/bench/olvarin_bench.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "compare/difference_walk.h"
+#include "scan/path_order.h"
+#include "scan/record_sort.h"
+#include "support/reference_walk.h"
+
+namespace {
+
+RecordTable scanTable;
+RecordTable loadedTable;
+RecordTable original;
+DifferenceTable differences;
+
+void Clear(RecordTable& table) { std::memset(table, 0, sizeof table); }
+
+void Put(RecordTable& table, int slot, const char* path, uint32_t size)
+{
+    std::strcpy(table[slot].path, path);
+    table[slot].details.attributes = 0x20;
+    table[slot].details.size = size;
+    table[slot].details.lastWriteTime = {size, 1};
+}
+
+void SortTable(RecordTable& table)
+{
+    int count = 0;
+    while (count < MAX_FILES && table[count].path[0] != '\0') ++count;
+    SortRecords(table, count);
+}
+
+// Typical paths: a few levels of folders with file names below them.
+std::string RandomPath(std::mt19937& rng)
+{
+    static const char* const folders[] = {"\\Windows", "\\Program Files", "\\Users\\me", "\\Data",
+                                          "\\src",     "\\lib",           "\\docs",       "\\cache"};
+    std::string path = folders[rng() % 8];
+    int depth = 1 + static_cast<int>(rng() % 3);
+    for (int d = 0; d < depth; ++d) {
+        path += "\\";
+        int length = 3 + static_cast<int>(rng() % 10);
+        for (int c = 0; c < length; ++c) path += static_cast<char>('a' + rng() % 26);
+    }
+    return path + ".dat";
+}
+
+void MakeIdentical()
+{
+    Clear(loadedTable);
+    std::mt19937 rng(1);
+    for (int i = 0; i < MAX_FILES; ++i) Put(loadedTable, i, RandomPath(rng).c_str(), rng());
+    SortTable(loadedTable);
+    std::memcpy(scanTable, loadedTable, sizeof scanTable);
+}
+
+// The signature's deleted files lie in one folder that sorts before the files
+// that remain; the scan has as many new files in a folder of its own.
+void MakeDeletedFolder(int deleted)
+{
+    Clear(loadedTable);
+    Clear(scanTable);
+    int kept = MAX_FILES - deleted;
+    char path[64];
+    int l = 0;
+    int s = 0;
+    for (int i = 0; i < kept / 2; ++i) {
+        std::snprintf(path, sizeof path, "\\a\\file%06d.txt", i);
+        Put(loadedTable, l++, path, 1);
+        Put(scanTable, s++, path, 1);
+    }
+    for (int i = 0; i < deleted; ++i) {
+        std::snprintf(path, sizeof path, "\\m\\old\\file%06d.txt", i);
+        Put(loadedTable, l++, path, 1);
+    }
+    for (int i = 0; i < deleted; ++i) {
+        std::snprintf(path, sizeof path, "\\c\\new\\file%06d.txt", i);
+        Put(scanTable, s++, path, 1);
+    }
+    for (int i = kept / 2; i < kept; ++i) {
+        std::snprintf(path, sizeof path, "\\t\\file%06d.txt", i);
+        Put(loadedTable, l++, path, 1);
+        Put(scanTable, s++, path, 1);
+    }
+}
+
+// About one file in fifty deleted, added or changed.
+void MakeRandomChanges()
+{
+    MakeIdentical();
+    Clear(scanTable);
+    std::mt19937 rng(2);
+    int s = 0;
+    for (int l = 0; l < MAX_FILES && s < MAX_FILES; ++l) {
+        unsigned roll = rng() % 150;
+        if (roll == 0) continue;  // deleted
+        scanTable[s] = loadedTable[l];
+        if (roll == 1) scanTable[s].details.size++;
+        if (roll == 2) scanTable[s].details.lastWriteTime.dwLowDateTime++;
+        ++s;
+        if (roll == 3 && s < MAX_FILES) Put(scanTable, s++, RandomPath(rng).c_str(), 1);
+    }
+    SortTable(scanTable);
+}
+
+void Walk(benchmark::State& state)
+{
+    for (auto _ : state) {
+        WalkDifferences(scanTable, loadedTable, true, differences);
+        benchmark::DoNotOptimize(differences.entryCount);
+    }
+    state.counters["entries"] = differences.entryCount;
+    state.counters["dropped"] = differences.droppedCount;
+}
+
+void PlainRulesWalk(benchmark::State& state)
+{
+    for (auto _ : state) {
+        ReferenceWalk(scanTable, loadedTable, true, differences);
+        benchmark::DoNotOptimize(differences.entryCount);
+    }
+    state.counters["entries"] = differences.entryCount;
+    state.counters["dropped"] = differences.droppedCount;
+}
+
+void BM_WalkIdentical(benchmark::State& state)
+{
+    MakeIdentical();
+    Walk(state);
+}
+
+void BM_WalkDeletedFolder(benchmark::State& state)
+{
+    MakeDeletedFolder(static_cast<int>(state.range(0)));
+    Walk(state);
+}
+
+void BM_WalkRandomChanges(benchmark::State& state)
+{
+    MakeRandomChanges();
+    Walk(state);
+}
+
+// The walk that restarts every look-ahead, on the same inputs, for comparison.
+void BM_PlainRulesIdentical(benchmark::State& state)
+{
+    MakeIdentical();
+    PlainRulesWalk(state);
+}
+
+void BM_PlainRulesDeletedFolder(benchmark::State& state)
+{
+    MakeDeletedFolder(static_cast<int>(state.range(0)));
+    PlainRulesWalk(state);
+}
+
+void BM_SortRecords(benchmark::State& state)
+{
+    Clear(original);
+    std::mt19937 rng(3);
+    for (int i = 0; i < MAX_FILES; ++i) Put(original, i, RandomPath(rng).c_str(), rng());
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::memcpy(scanTable, original, sizeof scanTable);
+        state.ResumeTiming();
+        SortRecords(scanTable, MAX_FILES);
+        benchmark::ClobberMemory();
+    }
+}
+
+}  // namespace
+
+BENCHMARK(BM_WalkIdentical)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WalkDeletedFolder)->Arg(10000)->Arg(50000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WalkRandomChanges)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlainRulesIdentical)->Unit(benchmark::kMillisecond);
+// Quadratic: one pass each, the larger one takes seconds.
+BENCHMARK(BM_PlainRulesDeletedFolder)->Arg(10000)->Arg(50000)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SortRecords)->Unit(benchmark::kMillisecond);

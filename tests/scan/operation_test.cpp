@@ -1,0 +1,497 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "model/app_state.h"
+#include "scan/operation.h"
+#include "scan/path_order.h"
+#include "support/message_recorder.h"
+#include "support/test_files.h"
+#include "ui/control_ids.h"
+#include "ui/message_box.h"
+
+namespace {
+
+constexpr int IDLE_ENABLED[] = {IDC_MAIN_CREATE, IDC_MAIN_COMPARE, IDC_MAIN_VIEW_RESULT,
+                                IDC_MAIN_CONFIG, IDC_MAIN_SAVE,    IDC_MAIN_LOAD,
+                                IDC_HELP_BUTTON, IDC_MAIN_ABOUT,   IDC_MAIN_EXIT};
+
+std::atomic<int> timerTicks{0};
+
+LRESULT CALLBACK TestWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_TIMER && wParam == 1) {
+        timerTicks++;
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// A stand-in for the main window: the buttons that an operation switches.
+HWND MakeTestWindow()
+{
+    static bool registered = false;
+    if (!registered) {
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = TestWindowProc;
+        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.lpszClassName = "OlvarinOperationTest";
+        RegisterClassA(&wc);
+        registered = true;
+    }
+    HWND window = CreateWindowA("OlvarinOperationTest", "test", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300,
+                                nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    for (int id : IDLE_ENABLED) {
+        CreateWindowA("BUTTON", "b", WS_CHILD | WS_VISIBLE, 0, 0, 10, 10, window,
+                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, nullptr);
+    }
+    CreateWindowA("BUTTON", "Stop", WS_CHILD | WS_VISIBLE, 0, 0, 10, 10, window,
+                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_MAIN_STOP)), nullptr, nullptr);
+    return window;
+}
+
+void PumpOnce()
+{
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+// The worker switches the buttons of this thread's window, so waiting for it
+// means pumping this thread's messages.
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start > timeoutMs) return false;
+        PumpOnce();
+        Sleep(1);
+    }
+    PumpOnce();
+    return true;
+}
+
+void PumpFor(DWORD ms)
+{
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < ms) {
+        PumpOnce();
+        Sleep(1);
+    }
+}
+
+bool Enabled(HWND window, int id) { return IsWindowEnabled(GetDlgItem(window, id)) != FALSE; }
+
+std::string PathOf(const FileRecord& r) { return r.path; }
+
+std::string WithoutDrive(const std::string& path) { return path.substr(2); }
+
+class OperationTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        window = MakeTestWindow();
+        appState.mainWindow = window;
+        ResetSignature(window);
+        SetWorkerThreadStarter(nullptr);
+    }
+
+    void TearDown() override
+    {
+        SetWorkerThreadStarter(nullptr);
+        SetMessageBoxHook(nullptr);
+        // Never leave a worker behind for the next test.
+        PumpUntil([] { return appState.workerRunning == 0; }, 60000);
+        appState.mainWindow = nullptr;
+        DestroyWindow(window);
+    }
+
+    void AddEntry(const std::string& path, DirectoryAction action)
+    {
+        DirectoryList& list = appState.directoryList;
+        for (int slot = 0; slot < MAX_DIRECTORIES; ++slot) {
+            if (list.actions[slot] == Empty) {
+                std::strcpy(list.paths[slot], path.c_str());
+                list.actions[slot] = action;
+                list.count++;
+                return;
+            }
+        }
+    }
+
+    void Run(OperationMode mode)
+    {
+        appState.operationMode = mode;
+        StartOperation(window);
+        ASSERT_TRUE(WaitForWorker()) << "the worker did not end";
+    }
+
+    bool WaitForWorker()
+    {
+        return PumpUntil([] { return appState.workerRunning == 0; }, 60000);
+    }
+
+    void ExpectRunningButtons(bool stopEnabled)
+    {
+        for (int id : IDLE_ENABLED) EXPECT_FALSE(Enabled(window, id)) << "button " << id;
+        EXPECT_EQ(Enabled(window, IDC_MAIN_STOP), stopEnabled);
+    }
+
+    // What every ended operation leaves: idle buttons, no timer, Stopped.
+    void ExpectIdle()
+    {
+        for (int id : IDLE_ENABLED) EXPECT_TRUE(Enabled(window, id)) << "button " << id;
+        EXPECT_FALSE(Enabled(window, IDC_MAIN_STOP));
+        EXPECT_EQ(appState.operationStatus, Stopped);
+        EXPECT_EQ(appState.stopRequested, 1);
+        EXPECT_EQ(appState.workerRunning, 0);
+        EXPECT_FALSE(KillTimer(window, 1)) << "timer 1 still set";
+    }
+
+    std::vector<std::string> LoadedPaths() const
+    {
+        std::vector<std::string> paths;
+        for (int i = 0; i < MAX_FILES && appState.LoadedTable[i].path[0] != '\0'; ++i) {
+            paths.push_back(appState.LoadedTable[i].path);
+        }
+        return paths;
+    }
+
+    void ExpectSorted(const std::vector<std::string>& paths)
+    {
+        for (size_t i = 1; i < paths.size(); ++i) {
+            EXPECT_LE(ComparePathTexts(paths[i - 1].c_str(), paths[i].c_str()), 0) << paths[i];
+        }
+    }
+
+    HWND window = nullptr;
+};
+
+}  // namespace
+
+TEST_F(OperationTest, ResetSignatureDisablesStop)
+{
+    EnableWindow(GetDlgItem(window, IDC_MAIN_STOP), TRUE);
+    ResetSignature(window);
+    EXPECT_FALSE(Enabled(window, IDC_MAIN_STOP));
+}
+
+TEST_F(OperationTest, RefusalsShowTheirMessageAndChangeNothing)
+{
+    appState.scanFileCount = 7;
+    std::strcpy(appState.ScanTable[0].path, "\\kept");
+    MessageRecorder recorder;
+
+    // Both preconditions fail: only the first is told.
+    Run(Compare);
+    Run(Create);
+
+    auto messages = recorder.messages();
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[0].text, "You need to create or load a signature file before\ndoing a compare operation");
+    EXPECT_EQ(messages[0].title, "Olvarin - No signature loaded");
+    EXPECT_EQ(messages[1].text,
+              "You need to select a directory or disk to scan\nfrom the Config window before starting this operation.");
+    EXPECT_EQ(messages[1].title, "Olvarin - No Directory Selected");
+    for (const auto& m : messages) {
+        EXPECT_EQ(m.owner, window);
+        EXPECT_EQ(m.type, static_cast<UINT>(MB_ICONWARNING | MB_OK));
+    }
+    EXPECT_EQ(appState.scanFileCount, 7);
+    EXPECT_STREQ(appState.ScanTable[0].path, "\\kept");
+    EXPECT_STREQ(appState.header.name, "No signature loaded");
+    EXPECT_EQ(appState.signatureLoaded, 0);
+    ExpectIdle();
+}
+
+TEST_F(OperationTest, ExcludeOnlyListCreatesAnEmptySignature)
+{
+    std::string root = MakeTestFolder("op-exclude-only");
+    WriteTestFile(root + "\\a.txt", "x");
+    AddEntry(root, Exclude);
+    std::strcpy(appState.LoadedTable[0].path, "\\old record");
+    appState.header.fileCount = 9;
+    MessageRecorder recorder;
+
+    Run(Create);
+
+    EXPECT_TRUE(recorder.messages().empty());
+    EXPECT_STREQ(appState.header.name, "New signature");
+    EXPECT_EQ(appState.header.fileCount, 0);
+    EXPECT_EQ(appState.header.directoryCount, 0);
+    EXPECT_EQ(appState.header.totalBytes, 0);
+    EXPECT_EQ(appState.signatureLoaded, 1);
+    EXPECT_STREQ(appState.LoadedTable[0].path, "");
+    ExpectIdle();
+}
+
+TEST_F(OperationTest, CreateThenCompareFindsEachKindOfChange)
+{
+    std::string root = MakeTestFolder("op-compare");
+    MakeFolder(root + "\\Sub");
+    for (const char* name : {"\\deleted.txt", "\\grown.txt", "\\rewritten.txt", "\\readonly.txt",
+                             "\\touched.txt", "\\tampered.txt", "\\Same.txt", "\\Sub\\same2.txt"}) {
+        WriteTestFile(root + name, "contents");
+    }
+    AddEntry(root, Include);
+    appState.calculateChecksums = 1;
+    appState.includeDriveLetter = 1;
+    MessageRecorder recorder;
+
+    Run(Create);
+
+    std::vector<std::string> paths = LoadedPaths();
+    ASSERT_EQ(paths.size(), 8u);
+    ExpectSorted(paths);
+    EXPECT_STREQ(appState.header.name, "New signature");
+    EXPECT_EQ(appState.header.fileCount, 8);
+    EXPECT_EQ(appState.header.directoryCount, 2);
+    EXPECT_EQ(appState.header.totalBytes, 64);
+    EXPECT_EQ(appState.directoryList.includeDriveLetter, 1);
+    EXPECT_EQ(appState.directoryList.calculateChecksums, 1);
+    EXPECT_EQ(paths[0], root + "\\deleted.txt");  // drive letter kept
+    ExpectIdle();
+
+    // Nothing changed yet.
+    Run(Compare);
+    ASSERT_EQ(recorder.messages().size(), 1u);
+    EXPECT_EQ(recorder.messages()[0].text, "The signatures are identical. All files are the same");
+    EXPECT_EQ(recorder.messages()[0].title, "OK - No difference");
+    EXPECT_EQ(recorder.messages()[0].type, static_cast<UINT>(MB_ICONINFORMATION | MB_OK));
+    EXPECT_EQ(appState.differenceTable.entryCount, 0);
+    ExpectIdle();
+
+    DeleteFileA((root + "\\deleted.txt").c_str());
+    WriteTestFile(root + "\\new.txt", "new");
+    WriteTestFile(root + "\\grown.txt", "contents and more");
+    WriteTestFile(root + "\\rewritten.txt", "CONTENTS");
+    SetFileAttributesA((root + "\\readonly.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+    HANDLE touched = CreateFileA((root + "\\touched.txt").c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr,
+                                 OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(touched, INVALID_HANDLE_VALUE);
+    FILETIME longAgo = {0, 0x01D00000};
+    SetFileTime(touched, &longAgo, &longAgo, &longAgo);
+    CloseHandle(touched);
+    // A signature from elsewhere may differ in its modify time alone.
+    for (int i = 0; i < MAX_FILES; ++i) {
+        if (PathOf(appState.LoadedTable[i]) == root + "\\tampered.txt") {
+            appState.LoadedTable[i].details.lastWriteTime.dwLowDateTime ^= 1;
+        }
+    }
+
+    Run(Compare);
+
+    const DifferenceTable& table = appState.differenceTable;
+    std::map<std::string, int> kinds;
+    for (int i = 0; i < table.entryCount; ++i) {
+        const DifferenceEntry& e = table.entries[i];
+        if (i > 0) {
+            EXPECT_LE(table.entries[i - 1].kind, e.kind);
+        }
+        const FileRecord& r = e.scanIndex >= 0 ? appState.ScanTable[e.scanIndex]
+                                               : appState.LoadedTable[e.loadedIndex];
+        kinds[PathOf(r).substr(root.size())] = e.kind;
+        if (e.kind == Extra) {
+            EXPECT_EQ(e.loadedIndex, -1);
+        }
+        if (e.kind == Missing) {
+            EXPECT_EQ(e.scanIndex, -1);
+        }
+    }
+    EXPECT_EQ(kinds, (std::map<std::string, int>{{"\\new.txt", Extra},
+                                                 {"\\deleted.txt", Missing},
+                                                 {"\\grown.txt", Size},
+                                                 {"\\rewritten.txt", Checksum},
+                                                 {"\\touched.txt", CreationTime},
+                                                 {"\\tampered.txt", ModifyTime},
+                                                 {"\\readonly.txt", Attributes}}));
+    EXPECT_EQ(table.droppedCount, 0);
+    ExpectIdle();
+}
+
+TEST_F(OperationTest, StopDuringCreatePublishesWhatWasCapturedSorted)
+{
+    std::string root = MakeTestFolder("op-stop-create");
+    MakeFolder(root + "\\first");
+    MakeFolder(root + "\\slow");
+    MakeFolder(root + "\\never");
+    for (const char* name : {"\\b.txt", "\\A.txt", "\\a_b.txt", "\\C.TXT", "\\ab.txt"}) {
+        WriteTestFile(root + "\\first" + name, "x");
+    }
+    WriteTestFile(root + "\\never\\n.txt", "x");
+    // A large sparse file: summing it byte by byte takes far longer than the
+    // test needs to press Stop.
+    std::string big = root + "\\slow\\big.bin";
+    HANDLE file = CreateFileA(big.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    LARGE_INTEGER size;
+    size.QuadPart = LONGLONG{1} << 29;
+    SetFilePointerEx(file, size, nullptr, FILE_BEGIN);
+    SetEndOfFile(file);
+    CloseHandle(file);
+    AddEntry(root + "\\first", Include);
+    AddEntry(root + "\\slow", Include);
+    AddEntry(root + "\\never", Include);
+    appState.calculateChecksums = 1;
+    MessageRecorder recorder;
+
+    appState.operationMode = Create;
+    StartOperation(window);
+    ExpectRunningButtons(true);
+    char current[STATUS_TEXT_SIZE];
+    ASSERT_TRUE(PumpUntil([&] {
+        ReadPublishedText(appState.currentFile, current, sizeof current);
+        return WithoutDrive(big) == current;
+    }, 30000)) << "the scan never reached the large file";
+    EXPECT_STREQ(appState.header.name, "A new signature is being created");
+
+    EndOperation(window);  // Stop
+
+    // The worker still has the tables: nothing but Stop has changed, and no
+    // command can start another operation until the worker's own end.
+    ExpectRunningButtons(false);
+    StartOperation(window);
+    ExpectRunningButtons(false);
+
+    ASSERT_TRUE(WaitForWorker());
+    std::vector<std::string> paths = LoadedPaths();
+    std::string first = WithoutDrive(root) + "\\first";
+    EXPECT_EQ(paths, (std::vector<std::string>{first + "\\A.txt", first + "\\a_b.txt", first + "\\ab.txt",
+                                               first + "\\b.txt", first + "\\C.TXT", WithoutDrive(big)}));
+    EXPECT_STREQ(appState.header.name, "New signature");
+    EXPECT_EQ(appState.header.fileCount, 6);
+    EXPECT_EQ(appState.header.directoryCount, 2);
+    EXPECT_EQ(appState.signatureLoaded, 1);
+    EXPECT_TRUE(recorder.messages().empty());
+    ExpectIdle();
+}
+
+namespace {
+
+HANDLE boxShown = nullptr;
+HANDLE boxReleased = nullptr;
+
+// Holds the comparison's message box open until the test lets it go.
+int HoldingMessageBox(HWND, const char*, const char*, UINT)
+{
+    SetEvent(boxShown);
+    WaitForSingleObject(boxReleased, 60000);
+    return IDOK;
+}
+
+}  // namespace
+
+TEST_F(OperationTest, StopWhileComparingKeepsCommandsOffAndTheTimerOnUntilTheWorkerEnds)
+{
+    std::string root = MakeTestFolder("op-stop-compare");
+    WriteTestFile(root + "\\a.txt", "x");
+    AddEntry(root, Include);
+    {
+        MessageRecorder recorder;
+        Run(Create);
+    }
+    boxShown = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    boxReleased = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    SetMessageBoxHook(HoldingMessageBox);
+
+    appState.operationMode = Compare;
+    StartOperation(window);
+    ASSERT_TRUE(PumpUntil([] { return WaitForSingleObject(boxShown, 0) == WAIT_OBJECT_0; }, 30000));
+    EXPECT_EQ(appState.operationStatus, Comparing);
+
+    EndOperation(window);  // Stop while the comparison's message is open
+
+    ExpectRunningButtons(false);
+    EXPECT_EQ(appState.workerRunning, 1);
+    EXPECT_EQ(appState.operationStatus, Comparing);
+    appState.operationMode = Create;
+    StartOperation(window);
+    ExpectRunningButtons(false);
+    // The panel keeps following the worker.
+    timerTicks = 0;
+    PumpFor(350);
+    EXPECT_GE(timerTicks.load(), 1);
+    ExpectRunningButtons(false);
+
+    SetEvent(boxReleased);
+    ASSERT_TRUE(WaitForWorker());
+    ExpectIdle();
+    // The refused Create never ran: the signature is still the one built.
+    EXPECT_EQ(appState.header.fileCount, 1);
+    timerTicks = 0;
+    PumpFor(250);
+    EXPECT_EQ(timerTicks.load(), 0);
+    CloseHandle(boxShown);
+    CloseHandle(boxReleased);
+}
+
+namespace {
+
+HANDLE heldWorker = nullptr;
+
+HANDLE StartSuspended(LPTHREAD_START_ROUTINE routine)
+{
+    HANDLE thread = CreateThread(nullptr, 0, routine, nullptr, CREATE_SUSPENDED, nullptr);
+    DuplicateHandle(GetCurrentProcess(), thread, GetCurrentProcess(), &heldWorker, 0, FALSE,
+                    DUPLICATE_SAME_ACCESS);
+    return thread;
+}
+
+HANDLE FailToStart(LPTHREAD_START_ROUTINE) { return nullptr; }
+
+}  // namespace
+
+TEST_F(OperationTest, StopBeforeTheWorkerRunsStillStopsIt)
+{
+    std::string root = MakeTestFolder("op-early-stop");
+    WriteTestFile(root + "\\a.txt", "x");
+    AddEntry(root, Include);
+    appState.stopRequested = 1;  // left set by an earlier operation
+    SetWorkerThreadStarter(StartSuspended);
+
+    appState.operationMode = Create;
+    StartOperation(window);
+    ExpectRunningButtons(true);
+    EndOperation(window);  // Stop before the worker has done anything
+    ExpectRunningButtons(false);
+    ResumeThread(heldWorker);
+    CloseHandle(heldWorker);
+
+    ASSERT_TRUE(WaitForWorker());
+    EXPECT_EQ(appState.scanFileCount, 0);
+    EXPECT_EQ(appState.header.fileCount, 0);
+    EXPECT_EQ(appState.signatureLoaded, 1);
+    ExpectIdle();
+
+    // Without a Stop the same operation scans: StartOperation cleared the
+    // flag that the last operation left set.
+    SetWorkerThreadStarter(nullptr);
+    Run(Create);
+    EXPECT_EQ(appState.header.fileCount, 1);
+    ExpectIdle();
+}
+
+TEST_F(OperationTest, AWorkerThatCannotStartEndsTheOperationAtOnce)
+{
+    SetWorkerThreadStarter(FailToStart);
+    appState.operationMode = Create;
+
+    StartOperation(window);
+
+    ExpectIdle();
+    SetWorkerThreadStarter(nullptr);
+    MessageRecorder recorder;
+    Run(Create);  // the next one starts normally
+    EXPECT_EQ(recorder.messages().size(), 1u);
+    ExpectIdle();
+}
