@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "compare/report.h"
 #include "model/app_state.h"
 #include "scan/operation.h"
 #include "scan/path_order.h"
@@ -90,6 +91,14 @@ void PumpFor(DWORD ms)
     }
 }
 
+std::string documentsFolder;
+
+HRESULT TestDocuments(HWND, int, HANDLE, DWORD, char* path)
+{
+    std::strcpy(path, documentsFolder.c_str());
+    return S_OK;
+}
+
 bool Enabled(HWND window, int id) { return IsWindowEnabled(GetDlgItem(window, id)) != FALSE; }
 
 std::string PathOf(const FileRecord& r) { return r.path; }
@@ -100,6 +109,10 @@ class OperationTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        // A Compare that finds differences writes the result file: into a
+        // folder of the test's own. The test prefix opens it with a recorder.
+        documentsFolder = MakeTestFolder("op-documents");
+        SetFolderLookup(TestDocuments);
         window = MakeTestWindow();
         appState.mainWindow = window;
         ResetSignature(window);
@@ -110,6 +123,7 @@ protected:
     {
         SetWorkerThreadStarter(nullptr);
         SetMessageBoxHook(nullptr);
+        SetFolderLookup(nullptr);
         // Never leave a worker behind for the next test.
         PumpUntil([] { return appState.workerRunning == 0; }, 60000);
         appState.mainWindow = nullptr;
@@ -316,6 +330,8 @@ TEST_F(OperationTest, CreateThenCompareFindsEachKindOfChange)
                                                  {"\\tampered.txt", ModifyTime},
                                                  {"\\readonly.txt", Attributes}}));
     EXPECT_EQ(table.droppedCount, 0);
+    EXPECT_NE(GetFileAttributesA((documentsFolder + "\\Quillory\\Olvarin\\olvarinresult.txt").c_str()),
+              INVALID_FILE_ATTRIBUTES);
     ExpectIdle();
 }
 
