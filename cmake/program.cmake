@@ -1,33 +1,6 @@
 # The program itself: olvarin.exe with its resources and the help pages
 # beside it.
-# Pieces of the program that other work provides stand in with empty bodies
-# until a source of the build defines them.
-file(GLOB_RECURSE OLVARIN_ALL_SOURCES ${PROJECT_SOURCE_DIR}/src/*.cpp)
-list(FILTER OLVARIN_ALL_SOURCES EXCLUDE REGEX "/src/ui/pending/")
-function(olvarin_defined_anywhere pattern result)
-    set(${result} FALSE PARENT_SCOPE)
-    foreach(source ${OLVARIN_ALL_SOURCES})
-        file(STRINGS ${source} hits REGEX "${pattern}")
-        if(hits)
-            set(${result} TRUE PARENT_SCOPE)
-            return()
-        endif()
-    endforeach()
-endfunction()
-set(OLVARIN_STAND_INS)
-foreach(piece "operation|StartOperation")
-    string(REPLACE "|" ";" piece ${piece})
-    list(GET piece 0 file)
-    list(GET piece 1 symbol)
-    olvarin_defined_anywhere("^[A-Za-z_]+[ *]+${symbol}\\(HWND" found)
-    if(NOT found)
-        list(APPEND OLVARIN_STAND_INS src/ui/pending/${file}.cpp)
-    endif()
-endforeach()
-
-add_executable(olvarin WIN32
-    src/ui/winmain.cpp
-    ${OLVARIN_STAND_INS})
+add_executable(olvarin WIN32 src/ui/winmain.cpp)
 target_link_libraries(olvarin PRIVATE olvarin_resources olvarin_win)
 
 # The help pages go beside the program, where the Help buttons look for them.

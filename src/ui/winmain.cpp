@@ -3,17 +3,8 @@
 #include <commctrl.h>
 
 #include "model/app_state.h"
-#include "ui/control_ids.h"
+#include "scan/operation.h"
 #include "ui/main_window.h"
-
-namespace {
-
-void DisableStopButton(HWND__* window)
-{
-    EnableWindow(GetDlgItem(window, IDC_MAIN_STOP), FALSE);
-}
-
-}  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
 {

@@ -38,9 +38,6 @@ class Session : public ::testing::Test {
 protected:
     void SetUp() override
     {
-#ifndef OLVARIN_HAS_WORKER
-        GTEST_SKIP() << "the program is built without its operation worker";
-#endif
         // The test prefix opens ".txt" files with a recorder that appends
         // their paths to this log.
         openLog = TestFilesRoot() + "\\opened.log";
