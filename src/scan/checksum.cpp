@@ -72,23 +72,43 @@ void ChecksumAddBlock(ChecksumState& state, const unsigned char* data, size_t le
     state.weight += static_cast<uint32_t>(length);
 }
 
-uint32_t ChecksumStream(std::FILE* stream)
+uint32_t ChecksumBlocks(ChecksumRead read, void* source)
 {
     static thread_local unsigned char block[CHECKSUM_BLOCK_SIZE];
     ChecksumState state;
     while (appState.stopRequested.load(std::memory_order_relaxed) == 0) {
-        size_t got = std::fread(block, 1, sizeof block, stream);
-        ChecksumAddBlock(state, block, got);
-        if (got < sizeof block) {
-            if (std::feof(stream) && !std::ferror(stream)) {
-                // The read that finds the end yields EOF, counted as 255.
-                state.sum += 255u * state.weight;
-                state.weight += 1;
-            }
+        long got = read(source, block, sizeof block);
+        if (got < 0) {
+            break;  // a failed read ends the sum where it struck
+        }
+        if (got == 0) {
+            // The read that finds the end yields EOF, counted as 255.
+            state.sum += 255u * state.weight;
+            state.weight += 1;
             appState.currentChecksum.store(state.sum, std::memory_order_relaxed);
             break;
         }
+        ChecksumAddBlock(state, block, static_cast<size_t>(got));
         appState.currentChecksum.store(state.sum, std::memory_order_relaxed);
     }
     return state.sum;
+}
+
+namespace {
+
+long ReadStream(void* source, unsigned char* buffer, size_t size)
+{
+    std::FILE* stream = static_cast<std::FILE*>(source);
+    size_t got = std::fread(buffer, 1, size, stream);
+    if (got > 0) {
+        return static_cast<long>(got);
+    }
+    return std::ferror(stream) ? -1 : 0;
+}
+
+}  // namespace
+
+uint32_t ChecksumStream(std::FILE* stream)
+{
+    return ChecksumBlocks(ReadStream, stream);
 }

@@ -15,6 +15,11 @@
 // struck, without the end-of-file term.
 uint32_t ChecksumStream(std::FILE* stream);
 
+// The same sum over any source of blocks. read fills up to size bytes and
+// returns how many it gave, 0 at the end of the data, or -1 on a read error.
+using ChecksumRead = long (*)(void* source, unsigned char* buffer, size_t size);
+uint32_t ChecksumBlocks(ChecksumRead read, void* source);
+
 // Running state of the sum; exposed so that the block step can be tested
 // against the plain per-byte definition.
 struct ChecksumState {

@@ -102,6 +102,25 @@ TEST_F(ChecksumTest, BlockStepEqualsThePerByteDefinitionOnRandomInput)
     }
 }
 
+TEST_F(ChecksumTest, ReadErrorEndsTheSumWithoutTheEndOfFileTerm)
+{
+    // A source that gives "abc" and then fails.
+    struct Source {
+        int calls = 0;
+    } source;
+    auto read = [](void* s, unsigned char* buffer, size_t) -> long {
+        if (static_cast<Source*>(s)->calls++ == 0) {
+            buffer[0] = 'a';
+            buffer[1] = 'b';
+            buffer[2] = 'c';
+            return 3;
+        }
+        return -1;
+    };
+    EXPECT_EQ(ChecksumBlocks(read, &source), 97u + 2 * 98 + 3 * 99);
+    EXPECT_EQ(source.calls, 2);
+}
+
 TEST_F(ChecksumTest, StopAlreadySetGivesZero)
 {
     appState.stopRequested = 1;
