@@ -131,6 +131,17 @@ void PlainRulesWalk(benchmark::State& state)
     state.counters["dropped"] = differences.droppedCount;
 }
 
+void SortRepeatedly(benchmark::State& state)
+{
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::memcpy(scanTable, original, sizeof scanTable);
+        state.ResumeTiming();
+        SortRecords(scanTable, MAX_FILES);
+        benchmark::ClobberMemory();
+    }
+}
+
 void BM_WalkIdentical(benchmark::State& state)
 {
     MakeIdentical();
@@ -167,13 +178,66 @@ void BM_SortRecords(benchmark::State& state)
     Clear(original);
     std::mt19937 rng(3);
     for (int i = 0; i < MAX_FILES; ++i) Put(original, i, RandomPath(rng).c_str(), rng());
-    for (auto _ : state) {
-        state.PauseTiming();
-        std::memcpy(scanTable, original, sizeof scanTable);
-        state.ResumeTiming();
-        SortRecords(scanTable, MAX_FILES);
-        benchmark::ClobberMemory();
+    SortRepeatedly(state);
+}
+
+// A scan of the tree the Wine benchmarks walk: long common prefixes, folders
+// in order, the files of each folder in the file system's own order.
+void MakeScanOrder()
+{
+    Clear(original);
+    std::mt19937 rng(4);
+    char path[96];
+    int slot = 0;
+    for (int sub = 0; sub < 5000; ++sub) {
+        int first = slot;
+        for (int file = sub; file < MAX_FILES; file += 5000) {
+            std::snprintf(path, sizeof path,
+                          "\\work\\benchdata\\tree100k\\top%03d\\sub%05d\\file%06d.dat", sub % 50,
+                          sub, file);
+            Put(original, slot++, path, 1);
+        }
+        std::shuffle(original + first, original + slot, rng);
     }
+    std::stable_sort(original, original + slot, [](const FileRecord& a, const FileRecord& b) {
+        return std::strncmp(a.path, b.path, 31) < 0;  // by top folder only
+    });
+}
+
+void BM_SortScanOrder(benchmark::State& state)
+{
+    MakeScanOrder();
+    SortRepeatedly(state);
+}
+
+// Paths of 299 characters that differ only near their end, in case only.
+void BM_SortLongPrefixes(benchmark::State& state)
+{
+    Clear(original);
+    std::mt19937 rng(5);
+    std::string path(RECORD_PATH_SIZE - 1, 'x');
+    for (int i = 0; i < MAX_FILES; ++i) {
+        for (int c = RECORD_PATH_SIZE - 12; c < RECORD_PATH_SIZE - 1; ++c)
+            path[c] = static_cast<char>((rng() % 2 ? 'a' : 'A') + rng() % 3);
+        Put(original, i, path.c_str(), 1);
+    }
+    SortRepeatedly(state);
+}
+
+// Orders that defeat a careless pivot: sorted, reversed, all equal.
+void BM_SortOrdered(benchmark::State& state)
+{
+    Clear(original);
+    std::mt19937 rng(6);
+    for (int i = 0; i < MAX_FILES; ++i) Put(original, i, RandomPath(rng).c_str(), 1);
+    if (state.range(0) == 2) {
+        for (int i = 0; i < MAX_FILES; ++i) std::strcpy(original[i].path, original[0].path);
+    } else {
+        std::sort(original, original + MAX_FILES,
+                  [](const FileRecord& a, const FileRecord& b) { return ComparePaths(a, b) < 0; });
+        if (state.range(0) == 1) std::reverse(original, original + MAX_FILES);
+    }
+    SortRepeatedly(state);
 }
 
 }  // namespace
@@ -185,3 +249,7 @@ BENCHMARK(BM_PlainRulesIdentical)->Unit(benchmark::kMillisecond);
 // Quadratic: one pass each, the larger one takes seconds.
 BENCHMARK(BM_PlainRulesDeletedFolder)->Arg(10000)->Arg(50000)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SortRecords)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SortScanOrder)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SortLongPrefixes)->Unit(benchmark::kMillisecond);
+// 0 sorted, 1 reversed, 2 all equal.
+BENCHMARK(BM_SortOrdered)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);

@@ -3,7 +3,8 @@
 #include "model/signature.h"
 
 // Sorts the first count records (at most MAX_FILES) by ComparePaths,
-// ascending. Records of equal paths end up in no defined order among
-// themselves. Not reentrant: it sorts through one static index array, and
-// only the one running operation sorts.
+// ascending; a path that fills its field without a NUL counts as its first
+// RECORD_PATH_SIZE - 1 bytes. Records of equal paths end up in no defined
+// order among themselves. Not reentrant: it sorts through static index and
+// key arrays, and only the one running operation sorts.
 void SortRecords(FileRecord* records, int count);
