@@ -33,7 +33,7 @@ struct PickerScript {
 };
 PickerScript picker;
 
-void Answer(HWND owner, char* path, char* fileTitle, const char* filter, const char* defaultExtension)
+BOOL FakeOpen(HWND owner, char* path, char* fileTitle, const char* filter, const char* defaultExtension)
 {
     picker.calls++;
     picker.owner = owner;
@@ -42,25 +42,20 @@ void Answer(HWND owner, char* path, char* fileTitle, const char* filter, const c
     while (end[0] != '\0' || end[1] != '\0') ++end;
     picker.filter.assign(filter, end + 2);
     picker.defaultExtension = defaultExtension;
+    picker.dialogTitle.clear();
     if (picker.choose) {
         std::strcpy(path, picker.path.c_str());
         std::strcpy(fileTitle, picker.title.c_str());
     }
+    return picker.choose;
 }
 
 BOOL FakeSave(HWND owner, char* path, char* fileTitle, const char* filter, const char* defaultExtension,
               const char* title)
 {
-    Answer(owner, path, fileTitle, filter, defaultExtension);
+    BOOL chosen = FakeOpen(owner, path, fileTitle, filter, defaultExtension);
     picker.dialogTitle = title;
-    return picker.choose;
-}
-
-BOOL FakeOpen(HWND owner, char* path, char* fileTitle, const char* filter, const char* defaultExtension)
-{
-    Answer(owner, path, fileTitle, filter, defaultExtension);
-    picker.dialogTitle.clear();
-    return picker.choose;
+    return chosen;
 }
 
 // Passes a number of bytes to the file, then refuses.
@@ -159,32 +154,31 @@ protected:
     }
 };
 
-TEST_F(SignatureFileTest, SaveThenLoadGivesBackTheSignature)
+TEST_F(SignatureFileTest, SaveThenLoadGivesBackTheSignatureAndNoOldRecord)
 {
     MessageRecorder messages;
+    const std::string filter("Signature Files (*.SIG)\0*.sig\0\0", 31);
+    CreateLike(10);
+    Choose("ten.sig");
+    SaveSignatureFile(mainWindow);
     CreateLike(1000);
     DirectoryList savedList = appState.directoryList;
     Choose("round trip.sig");
     SaveSignatureFile(mainWindow);
 
-    EXPECT_TRUE(messages.messages().empty());
     EXPECT_EQ(picker.owner, mainWindow);
     EXPECT_EQ(picker.preparedOwner, mainWindow);
     EXPECT_EQ(picker.dialogTitle, "Select a signature file name");
-    EXPECT_EQ(picker.filter, std::string("Signature Files (*.SIG)\0*.sig\0\0", 31));
+    EXPECT_EQ(picker.filter, filter);
     EXPECT_EQ(picker.defaultExtension, "sig");
     EXPECT_STREQ(appState.header.name, "round trip.sig");
     EXPECT_EQ(ReadFile(folder + "\\round trip.sig").size(), 8264u + 1000u * (4 + 16 + 36));
 
     ResetSignature(mainWindow);
     std::memset(appState.LoadedTable, 0x33, sizeof appState.LoadedTable);
-    picker = PickerScript();
-    Choose("round trip.sig");
     ASSERT_TRUE(LoadSignatureFile(mainWindow));
-
-    EXPECT_TRUE(messages.messages().empty());
     EXPECT_EQ(picker.dialogTitle, "");
-    EXPECT_EQ(picker.filter, std::string("Signature Files (*.SIG)\0*.sig\0\0", 31));
+    EXPECT_EQ(picker.filter, filter);
     EXPECT_EQ(picker.defaultExtension, "sig");
     EXPECT_STREQ(appState.header.name, "round trip.sig");
     EXPECT_EQ(appState.header.directoryCount, 4);
@@ -193,27 +187,21 @@ TEST_F(SignatureFileTest, SaveThenLoadGivesBackTheSignature)
     EXPECT_EQ(std::memcmp(&appState.directoryList, &savedList, sizeof savedList), 0);
     EXPECT_EQ(appState.includeDriveLetter, 1);
     EXPECT_EQ(appState.calculateChecksums, 1);
-    EXPECT_STREQ(appState.LoadedTable[999].path, "\\tree\\f00999.dat");
     FileDetails expected = DetailsFor(999);
+    EXPECT_STREQ(appState.LoadedTable[999].path, "\\tree\\f00999.dat");
     EXPECT_EQ(std::memcmp(&appState.LoadedTable[999].details, &expected, sizeof expected), 0);
     EXPECT_EQ(appState.LoadedTable[1000].path[0], '\0');
     // Setting signatureLoaded is the Load command's part, not the loader's.
     EXPECT_EQ(appState.signatureLoaded, 0);
-}
 
-TEST_F(SignatureFileTest, LoadingASmallerSignatureLeavesNoOldRecordBehind)
-{
-    CreateLike(10);
     Choose("ten.sig");
-    SaveSignatureFile(mainWindow);
-    CreateLike(1000);
-
     ASSERT_TRUE(LoadSignatureFile(mainWindow));
     EXPECT_STREQ(appState.LoadedTable[9].path, "\\tree\\f00009.dat");
     FileRecord empty{};
     for (int i = 10; i < 1001; ++i) {
         ASSERT_EQ(std::memcmp(&appState.LoadedTable[i], &empty, sizeof empty), 0) << "slot " << i;
     }
+    EXPECT_TRUE(messages.messages().empty());
 }
 
 TEST_F(SignatureFileTest, FailedLoadLeavesNoSignatureLoaded)
@@ -231,7 +219,7 @@ TEST_F(SignatureFileTest, FailedLoadLeavesNoSignatureLoaded)
     CreateLike(5);
     EXPECT_FALSE(LoadSignatureFile(mainWindow));
 
-    std::vector<MessageRecorder::Message> shown = messages.messages();
+    auto shown = messages.messages();
     ASSERT_EQ(shown.size(), 2u);
     EXPECT_EQ(shown[0].text, "Error: Invalid length data found in signature file (08)");
     EXPECT_EQ(shown[1].text, "Error: Could not create the signature file");
@@ -263,24 +251,7 @@ TEST_F(SignatureFileTest, CancelledPickersChangeNothing)
     EXPECT_EQ(FilesIn(folder), 0);
 }
 
-TEST_F(SignatureFileTest, SaveToAPlaceThatCannotTakeAFileKeepsTheName)
-{
-    MessageRecorder messages;
-    CreateLike(3);
-    picker.path = folder + "\\no such folder\\x.sig";
-    picker.title = "x.sig";
-    SaveSignatureFile(mainWindow);
-
-    std::vector<MessageRecorder::Message> shown = messages.messages();
-    ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].text, "Error: Could not create the signature file");
-    EXPECT_EQ(shown[0].title, "Error creating signature file");
-    EXPECT_EQ(shown[0].owner, mainWindow);
-    EXPECT_EQ(shown[0].type, static_cast<UINT>(MB_OK | MB_ICONERROR));
-    EXPECT_STREQ(appState.header.name, "New signature");
-}
-
-TEST_F(SignatureFileTest, SaveThatFailsPartWayLeavesTheOldFileAsItWas)
+TEST_F(SignatureFileTest, FailedSaveLeavesTheOldFileAndTheNameAsTheyWere)
 {
     MessageRecorder messages;
     CreateLike(20);
@@ -290,30 +261,32 @@ TEST_F(SignatureFileTest, SaveThatFailsPartWayLeavesTheOldFileAsItWas)
     ASSERT_FALSE(before.empty());
 
     struct Case {
-        size_t goodBytes;
+        const char* name;
+        size_t goodBytes;  // 0: the stream never breaks
         const char* text;
     } cases[] = {
-        {100, "Error: Could not write signature info to file"},
-        {5000, "Error: Could not write directory list to signature file"},
-        {9000, "Error: Could not write file details to signature file"},
+        {"no such folder\\kept.sig", 0, "Error: Could not create the signature file"},
+        {"kept.sig", 100, "Error: Could not write signature info to file"},
+        {"kept.sig", 5000, "Error: Could not write directory list to signature file"},
+        {"kept.sig", 9000, "Error: Could not write file details to signature file"},
     };
     for (const Case& c : cases) {
         CreateLike(3000);
-        PublishText(appState.header.name, SIGNATURE_NAME_SIZE, "New signature");
         breaking.left = c.goodBytes;
-        SetSaveSinkWrapper(BreakAfterSomeBytes);
-        Choose("kept.sig");
+        SetSaveSinkWrapper(c.goodBytes != 0 ? BreakAfterSomeBytes : nullptr);
+        Choose(c.name);
         SaveSignatureFile(mainWindow);
 
-        EXPECT_EQ(ReadFile(folder + "\\kept.sig"), before) << c.goodBytes;
+        EXPECT_EQ(ReadFile(folder + "\\kept.sig"), before) << c.text;
         EXPECT_STREQ(appState.header.name, "New signature");
         EXPECT_EQ(FilesIn(folder), 1) << "a temporary file was left behind";
     }
-    std::vector<MessageRecorder::Message> shown = messages.messages();
-    ASSERT_EQ(shown.size(), 3u);
+    auto shown = messages.messages();
+    ASSERT_EQ(shown.size(), 4u);
     for (size_t i = 0; i < shown.size(); ++i) {
         EXPECT_EQ(shown[i].text, cases[i].text);
         EXPECT_EQ(shown[i].title, "Error creating signature file");
+        EXPECT_EQ(shown[i].type, static_cast<UINT>(MB_OK | MB_ICONERROR));
     }
 
     // Once the stream works again, the file is replaced whole.
