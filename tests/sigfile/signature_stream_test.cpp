@@ -222,7 +222,7 @@ TEST(SignatureRead, CurrentLayoutLoadsEverythingItHolds)
     EXPECT_TRUE(SlotEmpty(got.records[3]));
 }
 
-TEST(SignatureRead, RecordCutShortByTheEndKeepsWhatArrived)
+TEST(SignatureRead, RecordCutShortByTheEndKeepsWhatArrivedButAReadErrorFails)
 {
     SignatureBytes sig = Current(1).Record("\\last.txt", 9);
     Loaded inDetails = Read(sig.Bytes(1));
@@ -240,17 +240,15 @@ TEST(SignatureRead, RecordCutShortByTheEndKeepsWhatArrived)
     ASSERT_EQ(legacy.error, LoadError::None);
     EXPECT_EQ(std::strlen(legacy.records[1].path), 299u);
     EXPECT_EQ(legacy.records[1].details.attributes, 0x78787878u);
-}
 
-TEST(SignatureRead, ShortReadBeforeTheEndIsARecordError)
-{
+    // A short read before the end is an error, not the end.
     Bytes current = Current(3).Bytes();
     for (size_t good : {CURRENT_RECORDS_OFFSET + 50, CURRENT_RECORDS_OFFSET + 2}) {
         FailingSource source(current, good);
         EXPECT_EQ(Read(source).error, LoadError::Record) << good;
     }
-    Bytes legacy = Legacy(2).Bytes();
-    FailingSource source(legacy, LEGACY_RECORDS_OFFSET + 400);
+    Bytes old = Legacy(2).Bytes();
+    FailingSource source(old, LEGACY_RECORDS_OFFSET + 400);
     EXPECT_EQ(Read(source).error, LoadError::LegacyRecord);
 }
 
@@ -335,22 +333,6 @@ protected:
     }
 };
 
-TEST_F(SignatureState, EmptySignatureIsHeaderAndListOnlyAndLoadsBackEmpty)
-{
-    Bytes bytes = Save("empty.sig");
-    EXPECT_EQ(bytes.size(), 8264u);
-    // Saving leaves the shared state alone; the Windows side renames it once
-    // the file is safely in place.
-    EXPECT_STREQ(appState.header.name, "No signature loaded");
-
-    FillTable(3);
-    ASSERT_EQ(Load(bytes, "empty.sig"), LoadError::None);
-    EXPECT_STREQ(appState.header.name, "empty.sig");
-    EXPECT_EQ(appState.header.fileCount, 0);
-    EXPECT_TRUE(SlotEmpty(appState.LoadedTable[0]));
-    EXPECT_TRUE(SlotEmpty(appState.LoadedTable[2]));
-}
-
 TEST_F(SignatureState, FullTableRoundTripsWhateverTheHeaderCountsAndOneMoreIsRefused)
 {
     // Far beyond the old 50,000-record cap, with a header that counts fewer.
@@ -385,7 +367,7 @@ TEST_F(SignatureState, FullTableRoundTripsWhateverTheHeaderCountsAndOneMoreIsRef
     EXPECT_EQ(Save("gap.sig").size(), 8264u + 2 * (4 + 13 + 36));
 }
 
-TEST_F(SignatureState, LegacyFileSavedAgainTurnsBothOptionsOff)
+TEST_F(SignatureState, LegacyFileSavedAgainTurnsBothOptionsOffAndAnEmptyOneLoadsBackEmpty)
 {
     SignatureBytes legacy(LAYOUT_LEGACY);
     legacy.header.legacyDriveLetterFlag = 0;
@@ -395,13 +377,26 @@ TEST_F(SignatureState, LegacyFileSavedAgainTurnsBothOptionsOff)
     EXPECT_EQ(appState.includeDriveLetter, 1);
     EXPECT_EQ(appState.calculateChecksums, 1);
 
-    Bytes again = Save("again.sig");
-    ASSERT_EQ(Load(again, "again.sig"), LoadError::None);
+    ASSERT_EQ(Load(Save("again.sig"), "again.sig"), LoadError::None);
     EXPECT_EQ(appState.header.layoutVersion, 1);
     EXPECT_EQ(appState.includeDriveLetter, 0);
     EXPECT_EQ(appState.calculateChecksums, 0);
     EXPECT_STREQ(appState.directoryList.paths[0], "C:\\old");
     ExpectRecord(appState.LoadedTable[0], "C:\\old\\a", 1);
+
+    // An empty signature is header and list only. Saving leaves the shared
+    // state alone: the Windows side renames it once the file is in place.
+    ResetSignature(nullptr);
+    std::memset(appState.LoadedTable, 0, sizeof appState.LoadedTable);
+    Bytes empty = Save("empty.sig");
+    EXPECT_EQ(empty.size(), 8264u);
+    EXPECT_STREQ(appState.header.name, "No signature loaded");
+    FillTable(3);
+    ASSERT_EQ(Load(empty, "empty.sig"), LoadError::None);
+    EXPECT_STREQ(appState.header.name, "empty.sig");
+    EXPECT_EQ(appState.header.fileCount, 0);
+    EXPECT_TRUE(SlotEmpty(appState.LoadedTable[0]));
+    EXPECT_TRUE(SlotEmpty(appState.LoadedTable[2]));
 }
 
 TEST(SignatureFileStream, RealFileFollowsTheSameEndOfFileRules)
