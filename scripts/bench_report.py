@@ -93,7 +93,7 @@ def main():
     compare = big.get("Compare without checksums", (None,))[0]
     plain = find(nat, "PlainRead")
     checksum = find(nat, "ChecksumOfFile")
-    sort = find(nat, "BM_SortRecords")
+    sorts = [v["ms"] for k, v in nat.items() if k.startswith("BM_Sort")]
     walks = [v["ms"] for k, v in nat.items() if k.startswith("BM_Walk")]
     save_load = find(nat, "SaveAndLoad")
 
@@ -109,9 +109,9 @@ def main():
     r = checksum["bps"] / plain["bps"]
     target("checksum of a cached 1 GiB file / plain reading (native)",
            f"{r:.2f} ({checksum['bps'] / 1e9:.1f} / {plain['bps'] / 1e9:.1f} GB/s)", "at least 0.6", r >= 0.6)
-    worst = sort["ms"] + max(walks)
-    target("sort + comparison walk, 100,000 against 100,000, worst case (native)",
-           f"{worst:.1f} ms ({sort['ms']:.1f} + {max(walks):.1f})", "under 100 ms", worst < 100)
+    worst = max(sorts) + max(walks)
+    target("sort + comparison walk, 100,000 against 100,000, slowest sort and slowest walk (native)",
+           f"{worst:.1f} ms ({max(sorts):.1f} + {max(walks):.1f})", "under 100 ms", worst < 100)
     target("save + load of 100,000 records (native)", f"{save_load['ms']:.1f} ms", "under 200 ms",
            save_load["ms"] < 200)
     for label, mem in (("100,000 files", big_mem), ("1,000 files", small_mem)):
