@@ -131,36 +131,21 @@ TEST_F(ReportTest, WritesTheReportInTheDocumentsFolderAndOpensItWithTheShell)
     std::string opened = Opened();
     EXPECT_EQ(lstrcmpiA(opened.c_str(), (ResultPath() + "\n").c_str()), 0) << opened;
 
-    // A second report replaces the first one whole.
-    DeleteFileA(OpenLog().c_str());
+    // A second report replaces the first one whole; without a documents
+    // folder it goes beside the program.
+    const std::string shortReport = "**** Olvarin Result file V1.3 build 1001 ****\r\n\r\n"
+                                    "**** Extra files on this PC ****\r\n\\Windows\\System32\\newtool.dll\r\n";
     appState.differenceTable.entryCount = 1;
-    WriteResultReport();
-    EXPECT_FALSE(Opened().empty());
-    EXPECT_EQ(ReadFile(ResultPath()),
-              "**** Olvarin Result file V1.3 build 1001 ****\r\n\r\n"
-              "**** Extra files on this PC ****\r\n"
-              "\\Windows\\System32\\newtool.dll\r\n");
-}
-
-TEST_F(ReportTest, FallsBackToTheProgramFolderWhenTheDocumentsFolderIsUnknown)
-{
-    SetFolderLookup(NoDocuments);
-    char path[RESULT_PATH_SIZE];
-    BuildResultFilePath(path);
-    std::string expected = ProgramFolder() + "\\olvarinresult.txt";
-    EXPECT_EQ(std::string(path), expected);
-
-    std::strcpy(appState.ScanTable[0].path, "\\next\\to\\the\\program");
-    Add(Attributes, 0, 0);
-    WriteResultReport();
-    EXPECT_EQ(ReadFile(expected),
-              "**** Olvarin Result file V1.3 build 1001 ****\r\n\r\n"
-              "**** Files that have a different attributes ****\r\n"
-              "\\next\\to\\the\\program\r\n");
-    std::string opened = Opened();
-    EXPECT_EQ(lstrcmpiA(opened.c_str(), (expected + "\n").c_str()), 0) << opened;
-    EXPECT_FALSE(Exists(documentsFolder + "\\Quillory"));
-    DeleteFileA(expected.c_str());
+    for (bool documents : {true, false}) {
+        if (!documents) SetFolderLookup(NoDocuments);
+        std::string expected = documents ? ResultPath() : ProgramFolder() + "\\olvarinresult.txt";
+        DeleteFileA(OpenLog().c_str());
+        WriteResultReport();
+        EXPECT_EQ(ReadFile(expected), shortReport);
+        opened = Opened();
+        EXPECT_EQ(lstrcmpiA(opened.c_str(), (expected + "\n").c_str()), 0) << opened;
+        if (!documents) DeleteFileA(expected.c_str());
+    }
 }
 
 TEST_F(ReportTest, AReportThatCannotBeWrittenWholeSaysSoAndOpensNothing)
