@@ -1,6 +1,5 @@
 // Drives the real olvarin.exe from outside, through its windows and control
-// ids, the way a user would: buttons, fields, message boxes, file pickers and
-// the configuration dialog.
+// ids, the way a user would. Every wait is bounded.
 #pragma once
 
 #include <windows.h>
@@ -19,10 +18,9 @@ struct ShownMessage {
 
 class Program {
 public:
-    // Starts the program (a copy of it may live elsewhere: programPath) and
-    // waits for its main window.
+    // Starts the program (or a copy of it elsewhere) and waits for its main
+    // window; the destructor ends the process by its handle if still running.
     explicit Program(const std::string& programPath = DefaultProgramPath());
-    // Ends the process by its handle whatever state it is in.
     ~Program();
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
@@ -30,46 +28,39 @@ public:
     static std::string DefaultProgramPath();
 
     HWND mainWindow() const { return mainWindow_; }
-    HANDLE process() const { return process_; }
     bool started() const { return mainWindow_ != nullptr; }
-
-    // Waits (bounded) for the process to end; true when it did.
-    bool WaitForExit(DWORD timeoutMs = 10000);
+    // True when the process ended in time with exit code 0.
+    bool EndsCleanly(DWORD timeoutMs = 20000) const;
 
     std::string Text(HWND window) const;
     std::string Text(HWND dialog, int id) const;
+    std::string Field(int id) const { return Text(mainWindow_, id); }
+    bool FieldBecomes(int id, const std::string& text, DWORD timeoutMs = 10000) const;
     void SetText(HWND dialog, int id, const std::string& text) const;
     bool Enabled(int id) const;
     bool Checked(HWND dialog, int id) const;
-    void SetChecked(HWND dialog, int id, bool checked) const;
 
-    // Posts the command of a main-window button, as its click would.
-    void Click(int id) const;
+    // Posts a button's command, as its click would.
+    void Click(int id) const { Click(mainWindow_, id); }
     void Click(HWND dialog, int id) const;
-    // Runs a command that shows nothing modal and returns once it is done.
+    // Sends a command that shows nothing modal; returns once it is handled.
     void Command(HWND dialog, int id) const;
-    // A real button click (BM_CLICK), for controls whose own handling counts;
-    // returns once it is handled.
+    // A real click (BM_CLICK), for controls whose own handling counts.
     void PressButton(HWND dialog, int id) const;
 
-    // A visible dialog (#32770) owned by owner, other than except.
-    HWND WaitForOwnedDialog(HWND owner, DWORD timeoutMs = 10000, HWND except = nullptr) const;
-    HWND WaitForDialogTitled(const std::string& title, DWORD timeoutMs = 10000) const;
+    // A visible dialog (#32770) owned by owner.
+    HWND WaitForOwnedDialog(HWND owner, DWORD timeoutMs = 10000) const;
     bool NoOwnedDialogFor(HWND owner, DWORD forMs) const;
-
     // Reads the message box owned by owner and presses its OK button.
     ShownMessage AnswerMessageBox(HWND owner, DWORD timeoutMs = 10000) const;
+    // Clicks a main-window button that opens a file picker and confirms the
+    // full path in it (Yes to an overwrite question); no path cancels it.
+    void ChooseFile(int button, const std::string& path = "") const;
 
-    // Fills the open or save picker owned by the main window with a full
-    // path and confirms it; answers Yes to an overwrite question.
-    void ChooseFile(const std::string& path) const;
-
-    // Configuration dialog.
+    // Configuration dialog; rows read as "path|action".
     HWND OpenConfig() const;
     void CloseConfig(HWND dialog, int button) const;
-    int RowCount(HWND dialog) const;
-    std::string RowText(HWND dialog, int row, int column) const;
-    std::vector<std::string> Rows(HWND dialog) const;  // "path|action" per row
+    std::vector<std::string> Rows(HWND dialog) const;
     void SelectRows(HWND dialog, const std::vector<int>& rows) const;
     void ClickColumn(HWND dialog, int column) const;
     // Types a path, picks the action (0 Include, 1 Exclude) and adds it.
@@ -77,7 +68,5 @@ public:
 
 private:
     HANDLE process_ = nullptr;
-    DWORD processId_ = 0;
     HWND mainWindow_ = nullptr;
 };
-

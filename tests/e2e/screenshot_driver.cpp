@@ -63,6 +63,6 @@ int main(int argc, char** argv)
     if (!Announce(folder, "config-dialog", dialog)) return 1;
     program.CloseConfig(dialog, IDCANCEL);
     program.Click(IDC_MAIN_EXIT);
-    program.WaitForExit();
+    program.EndsCleanly();
     return 0;
 }

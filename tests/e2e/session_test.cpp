@@ -17,10 +17,6 @@ namespace {
 const int IDLE_BUTTONS[] = {IDC_MAIN_CREATE, IDC_MAIN_COMPARE, IDC_MAIN_VIEW_RESULT, IDC_MAIN_CONFIG,
                             IDC_MAIN_SAVE, IDC_MAIN_LOAD, IDC_HELP_BUTTON, IDC_MAIN_ABOUT, IDC_MAIN_EXIT};
 
-// A tree big enough that a scan with checksums is still running when the
-// test acts on it.
-const char LARGE_TREE[] = "Z:\\usr";
-
 std::string ReadFile(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
@@ -44,196 +40,148 @@ protected:
         DeleteFileA(openLog.c_str());
         DeleteFileA(ResultFilePath().c_str());
         ASSERT_TRUE(program.started());
-        window = program.mainWindow();
     }
 
-    void Configure(const std::string& include, const std::string& exclude, bool checksums)
+    void Configure(const std::string& include, const std::string& exclude)
     {
         HWND dialog = program.OpenConfig();
         ASSERT_NE(dialog, nullptr);
         program.AddDirectory(dialog, include);
         if (!exclude.empty()) program.AddDirectory(dialog, exclude, 1);
-        if (checksums) program.PressButton(dialog, IDC_CONFIG_CHECKSUMS);
+        program.PressButton(dialog, IDC_CONFIG_CHECKSUMS);
         program.CloseConfig(dialog, IDOK);
     }
 
-    bool Idle() const
+    static bool Idle(const Program& p)
     {
-        if (program.Enabled(IDC_MAIN_STOP)) return false;
         for (int id : IDLE_BUTTONS) {
-            if (!program.Enabled(id)) return false;
+            if (!p.Enabled(id)) return false;
         }
-        return program.Text(window, IDC_MAIN_STATUS) == "Stopped";
+        return !p.Enabled(IDC_MAIN_STOP) && p.Field(IDC_MAIN_STATUS) == "Stopped";
     }
 
-    // Runs Create or Compare to its end, answering the one message box that
-    // it may show; returns that box, or an empty title.
+    // Runs Create or Compare to its end, answering the one message box it
+    // may show; returns that box, or an empty title.
     ShownMessage Run(int command)
     {
-        // Sent, not posted: it returns once the worker has been started.
-        program.Command(window, command);
+        program.Command(program.mainWindow(), command);  // returns once the worker has started
         ShownMessage shown;
-        bool done = WaitUntil([&] {
-            if (program.WaitForOwnedDialog(window, 0) != nullptr) {
-                shown = program.AnswerMessageBox(window);
+        EXPECT_TRUE(WaitUntil([&] {
+            if (program.WaitForOwnedDialog(program.mainWindow(), 0) != nullptr) {
+                shown = program.AnswerMessageBox(program.mainWindow());
             }
-            return Idle();
-        }, 120000);
-        EXPECT_TRUE(done);
+            return Idle(program);
+        }, 120000));
         return shown;
     }
 
-    void Save(const std::string& path)
+    // Starts a Create of a tree large enough to be still running when the
+    // test acts on it.
+    void StartLargeCreate()
     {
-        program.Click(IDC_MAIN_SAVE);
-        program.ChooseFile(path);
+        Configure("Z:\\usr", "");
+        program.Click(IDC_MAIN_CREATE);
+        ASSERT_TRUE(WaitUntil([&] {
+            return program.Field(IDC_MAIN_STATUS) == "Building O/S signature" &&
+                   std::atoi(program.Field(IDC_MAIN_SCAN_FILES).c_str()) > 0;
+        }, 60000));
     }
-
-    void Load(const std::string& path)
-    {
-        program.Click(IDC_MAIN_LOAD);
-        program.ChooseFile(path);
-    }
-
-    int Number(int id) const { return std::atoi(program.Text(window, id).c_str()); }
 
     Program program;
-    HWND window = nullptr;
     std::string openLog;
 };
 
 }  // namespace
 
-TEST_F(Session, OperationsRefuseWithoutASignatureOrADirectory)
+TEST_F(Session, RefusalsThenCreateSaveChangeLoadCompareWritesTheResultFile)
 {
-    // A cancelled Load leaves no signature to compare with.
-    program.Click(IDC_MAIN_LOAD);
-    HWND picker = program.WaitForOwnedDialog(window);
-    ASSERT_NE(picker, nullptr);
-    program.Click(picker, IDCANCEL);
-    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(picker); }));
-    Sleep(500);
-
-    program.Click(IDC_MAIN_COMPARE);
-    ShownMessage shown = program.AnswerMessageBox(window);
+    program.Click(IDC_MAIN_COMPARE);  // the refusal is shown before the command returns
+    ShownMessage shown = program.AnswerMessageBox(program.mainWindow());
     EXPECT_EQ(shown.title, "Olvarin - No signature loaded");
     EXPECT_EQ(shown.text, "You need to create or load a signature file before\ndoing a compare operation");
-    EXPECT_TRUE(WaitUntil([&] { return Idle(); }));
-
     program.Click(IDC_MAIN_CREATE);
-    shown = program.AnswerMessageBox(window);
+    shown = program.AnswerMessageBox(program.mainWindow());
     EXPECT_EQ(shown.title, "Olvarin - No Directory Selected");
     EXPECT_EQ(shown.text,
               "You need to select a directory or disk to scan\nfrom the Config window before starting this operation.");
-    EXPECT_TRUE(WaitUntil([&] { return Idle(); }));
-    EXPECT_EQ(program.Text(window, IDC_MAIN_NAME), "No signature loaded");
-}
+    EXPECT_TRUE(WaitUntil([&] { return Idle(program); }));
+    EXPECT_EQ(program.Field(IDC_MAIN_NAME), "No signature loaded");
 
-TEST_F(Session, CreateSaveChangeLoadCompareWritesTheResultFile)
-{
     std::string tree = MakeTestFolder("e2e-session-tree");
     MakeFolder(tree + "\\sub");
     MakeFolder(tree + "\\skip");
-    WriteTestFile(tree + "\\a.txt", "alpha");
-    WriteTestFile(tree + "\\b.txt", "bravo");
-    WriteTestFile(tree + "\\sub\\c.txt", "charlie");
-    WriteTestFile(tree + "\\skip\\x.txt", "x-ray");
+    for (const char* name : {"a", "b", "sub\\c", "skip\\x"}) WriteTestFile(tree + "\\" + name + ".txt", name);
     std::string signaturePath = MakeTestFolder("e2e-session-signatures") + "\\session.sig";
-    // Without the drive letter the recorded paths start at the root.
-    std::string recorded = tree.substr(2);
 
-    Configure(tree, tree + "\\skip", true);
+    Configure(tree, tree + "\\skip");
     EXPECT_EQ(Run(IDC_MAIN_CREATE).title, "");
-    EXPECT_EQ(program.Text(window, IDC_MAIN_NAME), "New signature");
-    EXPECT_EQ(program.Text(window, IDC_MAIN_FILES), "3");
-    EXPECT_EQ(program.Text(window, IDC_MAIN_SCAN_FILES), "3");
-    EXPECT_EQ(program.Text(window, IDC_MAIN_DIRECTORIES), program.Text(window, IDC_MAIN_SCAN_DIRECTORIES));
-    EXPECT_EQ(program.Text(window, IDC_MAIN_TOTAL_SIZE), "0.0");
-    EXPECT_NE(program.Text(window, IDC_MAIN_CURRENT_FILE), "None");
+    EXPECT_EQ(program.Field(IDC_MAIN_NAME), "New signature");
+    EXPECT_EQ(program.Field(IDC_MAIN_FILES), "3");
+    EXPECT_EQ(program.Field(IDC_MAIN_SCAN_FILES), "3");
+    EXPECT_EQ(program.Field(IDC_MAIN_DIRECTORIES), program.Field(IDC_MAIN_SCAN_DIRECTORIES));
+    EXPECT_NE(program.Field(IDC_MAIN_CURRENT_FILE), "None");
+    program.ChooseFile(IDC_MAIN_SAVE, signaturePath);
+    EXPECT_TRUE(program.FieldBecomes(IDC_MAIN_NAME, "session.sig"));
 
-    Save(signaturePath);
-    EXPECT_TRUE(WaitUntil([&] { return program.Text(window, IDC_MAIN_NAME) == "session.sig"; }));
-
-    // Nothing changed yet.
-    ShownMessage shown = Run(IDC_MAIN_COMPARE);
+    shown = Run(IDC_MAIN_COMPARE);  // nothing changed yet
     EXPECT_EQ(shown.title, "OK - No difference");
     EXPECT_EQ(shown.text, "The signatures are identical. All files are the same");
     EXPECT_EQ(GetFileAttributesA(ResultFilePath().c_str()), INVALID_FILE_ATTRIBUTES);
 
-    WriteTestFile(tree + "\\a.txt", "ALPHA");           // same size, new contents
-    DeleteFileA((tree + "\\b.txt").c_str());            // missing
-    WriteTestFile(tree + "\\d.txt", "delta");           // extra
-    WriteTestFile(tree + "\\sub\\c.txt", "charlie!");   // new size
-    WriteTestFile(tree + "\\skip\\x.txt", "x-ray!!");   // excluded
+    WriteTestFile(tree + "\\a.txt", "A");             // same size, new contents
+    DeleteFileA((tree + "\\b.txt").c_str());          // missing
+    WriteTestFile(tree + "\\d.txt", "d");             // extra
+    WriteTestFile(tree + "\\sub\\c.txt", "sub\\c!");  // new size
+    WriteTestFile(tree + "\\skip\\x.txt", "x!!");     // excluded
 
     // A fresh start: everything comes from the file.
     Program second;
     ASSERT_TRUE(second.started());
     program.Click(IDC_MAIN_EXIT);
-    ASSERT_TRUE(program.WaitForExit());
-    HWND secondWindow = second.mainWindow();
-    second.Click(IDC_MAIN_LOAD);
-    second.ChooseFile(signaturePath);
-    EXPECT_TRUE(WaitUntil([&] { return second.Text(secondWindow, IDC_MAIN_NAME) == "session.sig"; }));
-    EXPECT_EQ(second.Text(secondWindow, IDC_MAIN_FILES), "3");
-    EXPECT_EQ(second.Text(secondWindow, IDC_MAIN_CHECKSUM), "0");  // checksums came back on
+    ASSERT_TRUE(program.EndsCleanly());
+    second.ChooseFile(IDC_MAIN_LOAD, signaturePath);
+    EXPECT_TRUE(second.FieldBecomes(IDC_MAIN_NAME, "session.sig"));
+    EXPECT_EQ(second.Field(IDC_MAIN_FILES), "3");
+    EXPECT_EQ(second.Field(IDC_MAIN_CHECKSUM), "0");  // checksums came back on
 
-    second.Command(secondWindow, IDC_MAIN_COMPARE);
+    second.Command(second.mainWindow(), IDC_MAIN_COMPARE);
     EXPECT_TRUE(WaitUntil([&] { return ReadFile(openLog).find("olvarinresult.txt") != std::string::npos; }, 60000));
-    EXPECT_TRUE(WaitUntil([&] { return !second.Enabled(IDC_MAIN_STOP) && second.Enabled(IDC_MAIN_CREATE); }));
-    EXPECT_TRUE(second.NoOwnedDialogFor(secondWindow, 300));
+    EXPECT_TRUE(WaitUntil([&] { return Idle(second); }));
+    EXPECT_TRUE(second.NoOwnedDialogFor(second.mainWindow(), 300));
 
-    std::string expected =
-        "**** Olvarin Result file V1.3 build 1001 ****\r\n"
-        "\r\n"
-        "**** Extra files on this PC ****\r\n" + recorded + "\\d.txt\r\n"
-        "**** Missing files on this PC ****\r\n" + recorded + "\\b.txt\r\n"
-        "**** Files that are different in size ****\r\n" + recorded + "\\sub\\c.txt\r\n"
-        "**** Files that have a different checksum ****\r\n" + recorded + "\\a.txt\r\n";
-    EXPECT_EQ(ReadFile(ResultFilePath()), expected);
+    std::string recorded = tree.substr(2);  // without the drive letter
+    EXPECT_EQ(ReadFile(ResultFilePath()),
+              "**** Olvarin Result file V1.3 build 1001 ****\r\n\r\n"
+              "**** Extra files on this PC ****\r\n" + recorded + "\\d.txt\r\n"
+              "**** Missing files on this PC ****\r\n" + recorded + "\\b.txt\r\n"
+              "**** Files that are different in size ****\r\n" + recorded + "\\sub\\c.txt\r\n"
+              "**** Files that have a different checksum ****\r\n" + recorded + "\\a.txt\r\n");
     EXPECT_EQ(ReadFile(openLog), ResultFilePath() + "\n");
-
-    // "View result" opens the same file again.
-    second.Click(IDC_MAIN_VIEW_RESULT);
+    second.Click(IDC_MAIN_VIEW_RESULT);  // opens the same file again
     EXPECT_TRUE(WaitUntil([&] { return ReadFile(openLog) == ResultFilePath() + "\n" + ResultFilePath() + "\n"; }));
 }
 
 TEST_F(Session, StopDuringCreateKeepsWhatWasScanned)
 {
-    Configure(LARGE_TREE, "", true);
-    program.Click(IDC_MAIN_CREATE);
-    ASSERT_TRUE(WaitUntil([&] {
-        return program.Text(window, IDC_MAIN_STATUS) == "Building O/S signature" && Number(IDC_MAIN_SCAN_FILES) > 0;
-    }, 60000));
-    // While it runs only Stop can be used.
-    EXPECT_TRUE(program.Enabled(IDC_MAIN_STOP));
-    for (int id : IDLE_BUTTONS) {
-        EXPECT_FALSE(program.Enabled(id)) << id;
-    }
-    EXPECT_EQ(program.Text(window, IDC_MAIN_NAME), "A new signature is being created");
+    StartLargeCreate();
+    EXPECT_TRUE(program.Enabled(IDC_MAIN_STOP));  // only Stop can be used
+    for (int id : IDLE_BUTTONS) EXPECT_FALSE(program.Enabled(id)) << id;
+    EXPECT_EQ(program.Field(IDC_MAIN_NAME), "A new signature is being created");
 
     program.Click(IDC_MAIN_STOP);
-    ASSERT_TRUE(WaitUntil([&] { return Idle() && program.Text(window, IDC_MAIN_NAME) == "New signature"; }, 60000));
-    int files = Number(IDC_MAIN_FILES);
-    EXPECT_GT(files, 0);
-    EXPECT_EQ(files, Number(IDC_MAIN_SCAN_FILES));
-    // The panel stops following: nothing moves any more.
-    std::string size = program.Text(window, IDC_MAIN_SCAN_TOTAL_SIZE);
-    Sleep(500);
-    EXPECT_EQ(Number(IDC_MAIN_SCAN_FILES), files);
-    EXPECT_EQ(program.Text(window, IDC_MAIN_SCAN_TOTAL_SIZE), size);
+    ASSERT_TRUE(WaitUntil([&] { return Idle(program) && program.Field(IDC_MAIN_NAME) == "New signature"; }, 60000));
+    std::string files = program.Field(IDC_MAIN_FILES);
+    std::string size = program.Field(IDC_MAIN_SCAN_TOTAL_SIZE);
+    EXPECT_GT(std::atoi(files.c_str()), 0);
+    EXPECT_EQ(program.Field(IDC_MAIN_SCAN_FILES), files);
+    Sleep(500);  // the panel stops following: nothing moves any more
+    EXPECT_EQ(program.Field(IDC_MAIN_SCAN_FILES), files);
+    EXPECT_EQ(program.Field(IDC_MAIN_SCAN_TOTAL_SIZE), size);
 }
 
 TEST_F(Session, ClosingTheWindowDuringAScanEndsTheProgram)
 {
-    Configure(LARGE_TREE, "", true);
-    program.Click(IDC_MAIN_CREATE);
-    ASSERT_TRUE(WaitUntil([&] {
-        return program.Text(window, IDC_MAIN_STATUS) == "Building O/S signature" && Number(IDC_MAIN_SCAN_FILES) > 0;
-    }, 60000));
-    PostMessageA(window, WM_CLOSE, 0, 0);
-    ASSERT_TRUE(program.WaitForExit(20000));
-    DWORD code = 1;
-    GetExitCodeProcess(program.process(), &code);
-    EXPECT_EQ(code, 0u);
+    StartLargeCreate();
+    PostMessageA(program.mainWindow(), WM_CLOSE, 0, 0);
+    EXPECT_TRUE(program.EndsCleanly());
 }

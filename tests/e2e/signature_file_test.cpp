@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -15,18 +16,7 @@
 
 namespace {
 
-const char LOAD_TITLE[] = "Error reading signature file";
-
-void WriteBytes(const std::string& path, const std::vector<unsigned char>& bytes)
-{
-    WriteTestFile(path, std::string(bytes.begin(), bytes.end()));
-}
-
-std::vector<unsigned char> ReadBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using Rows = std::vector<std::string>;
 
 SignatureBytes GoodSignature()
 {
@@ -46,117 +36,88 @@ protected:
     {
         folder = MakeTestFolder("e2e-signatures");
         ASSERT_TRUE(program.started());
-        window = program.mainWindow();
     }
 
-    void Load(const std::string& path)
+    std::string Write(const std::string& name, const std::vector<unsigned char>& bytes)
     {
-        program.Click(IDC_MAIN_LOAD);
-        program.ChooseFile(path);
+        WriteTestFile(folder + "\\" + name, std::string(bytes.begin(), bytes.end()));
+        return folder + "\\" + name;
     }
 
-    void ExpectNoSignature()
+    std::vector<unsigned char> Read(const std::string& name)
     {
-        EXPECT_EQ(program.Text(window, IDC_MAIN_NAME), "No signature loaded");
-        EXPECT_EQ(program.Text(window, IDC_MAIN_DIRECTORIES), "0");
-        EXPECT_EQ(program.Text(window, IDC_MAIN_FILES), "0");
-        EXPECT_EQ(program.Text(window, IDC_MAIN_TOTAL_SIZE), "0.0");
-        EXPECT_EQ(program.Text(window, IDC_MAIN_CHECKSUM), "N/A");
-        EXPECT_FALSE(program.Enabled(IDC_MAIN_STOP));
+        std::ifstream in(folder + "\\" + name, std::ios::binary);
+        return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
 
     Program program;
-    HWND window = nullptr;
     std::string folder;
 };
 
 }  // namespace
 
-TEST_F(SignatureFiles, LoadShowsTheFileAndItsDirectories)
+TEST_F(SignatureFiles, LoadShowsTheFileAndItsDirectoriesAndACancelledPickerKeepsThem)
 {
-    std::string path = folder + "\\good.sig";
-    WriteBytes(path, GoodSignature().Bytes());
-    Load(path);
-    EXPECT_TRUE(WaitUntil([&] { return program.Text(window, IDC_MAIN_NAME) == "good.sig"; }));
-    EXPECT_EQ(program.Text(window, IDC_MAIN_DIRECTORIES), "2");
-    EXPECT_EQ(program.Text(window, IDC_MAIN_FILES), "3");
-    EXPECT_EQ(program.Text(window, IDC_MAIN_TOTAL_SIZE), "1.5");
-    // The file's options come with it: checksums are on.
-    EXPECT_EQ(program.Text(window, IDC_MAIN_CHECKSUM), "0");
+    program.ChooseFile(IDC_MAIN_LOAD, Write("good.sig", GoodSignature().Bytes()));
+    EXPECT_TRUE(program.FieldBecomes(IDC_MAIN_NAME, "good.sig"));
+    EXPECT_EQ(program.Field(IDC_MAIN_DIRECTORIES), "2");
+    EXPECT_EQ(program.Field(IDC_MAIN_FILES), "3");
+    EXPECT_EQ(program.Field(IDC_MAIN_TOTAL_SIZE), "1.5");
+    EXPECT_EQ(program.Field(IDC_MAIN_CHECKSUM), "0");  // the file's options come with it
 
     HWND dialog = program.OpenConfig();
     ASSERT_NE(dialog, nullptr);
-    EXPECT_EQ(program.Rows(dialog), (std::vector<std::string>{"C:\\data|Include", "C:\\data\\tmp|Exclude"}));
+    EXPECT_EQ(program.Rows(dialog), (Rows{"C:\\data|Include", "C:\\data\\tmp|Exclude"}));
     EXPECT_TRUE(program.Checked(dialog, IDC_CONFIG_CHECKSUMS));
     EXPECT_FALSE(program.Checked(dialog, IDC_CONFIG_DRIVE_LETTER));
     program.CloseConfig(dialog, IDCANCEL);
 
-    // A cancelled picker changes nothing.
-    program.Click(IDC_MAIN_LOAD);
-    HWND picker = program.WaitForOwnedDialog(window);
-    ASSERT_NE(picker, nullptr);
-    program.Click(picker, IDCANCEL);
-    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(picker); }));
-    Sleep(500);
-    EXPECT_EQ(program.Text(window, IDC_MAIN_NAME), "good.sig");
-    EXPECT_EQ(program.Text(window, IDC_MAIN_FILES), "3");
+    program.ChooseFile(IDC_MAIN_LOAD);
+    EXPECT_EQ(program.Field(IDC_MAIN_NAME), "good.sig");
+    EXPECT_EQ(program.Field(IDC_MAIN_FILES), "3");
 }
 
 TEST_F(SignatureFiles, DamagedFilesShowTheirNumberedErrorAndUnloadTheSignature)
 {
-    std::string good = folder + "\\good.sig";
-    WriteBytes(good, GoodSignature().Bytes());
-
-    struct Damage {
+    std::string good = Write("good.sig", GoodSignature().Bytes());
+    const struct {
         const char* name;
-        std::vector<unsigned char> bytes;
+        std::function<std::vector<unsigned char>(SignatureBytes&)> damage;
         const char* text;
+    } damages[] = {
+        {"short.sig", [](SignatureBytes& f) { return f.Bytes(f.Bytes().size() - 335); },
+         "Error: Could not read signature info from the signature file (01)"},
+        {"magic.sig", [](SignatureBytes& f) { f.header.magic[0] = 'X'; return f.Bytes(); },
+         "Error: Corrupt signature file (02)"},
+        {"newer.sig", [](SignatureBytes& f) { f.header.layoutVersion = 2; return f.Bytes(); },
+         "Error: File layout is not supported.\nFile was probably created by a newer version of Olvarin (03)"},
+        {"cutlist.sig", [](SignatureBytes&) { return SignatureBytes(LAYOUT_CURRENT).Bytes(1); },
+         "Error: Could not read the directory list from the signature file (05)"},
+        {"toomany.sig", [](SignatureBytes& f) { f.list.count = 31; return f.Bytes(); },
+         "Error: Corrupt signature file (06)"},
+        {"length.sig", [](SignatureBytes& f) { f.RawRecord(300, std::string(300, 'x')); return f.Bytes(); },
+         "Error: Invalid length data found in signature file (08)"},
+        {"missing.sig", nullptr, "Error: Could not create the signature file"},  // a typed name
     };
-    std::vector<Damage> damages;
-    damages.push_back({"short.sig", GoodSignature().Bytes(GoodSignature().Bytes().size() - 335),
-                       "Error: Could not read signature info from the signature file (01)"});
-    SignatureBytes badMagic = GoodSignature();
-    badMagic.header.magic[0] = 'X';
-    damages.push_back({"magic.sig", badMagic.Bytes(), "Error: Corrupt signature file (02)"});
-    SignatureBytes newer = GoodSignature();
-    newer.header.layoutVersion = 2;
-    damages.push_back({"newer.sig", newer.Bytes(),
-                       "Error: File layout is not supported.\nFile was probably created by a newer version of "
-                       "Olvarin (03)"});
-    SignatureBytes cutList(LAYOUT_CURRENT);
-    damages.push_back({"cutlist.sig", cutList.Bytes(1),
-                       "Error: Could not read the directory list from the signature file (05)"});
-    SignatureBytes tooMany = GoodSignature();
-    tooMany.list.count = 31;
-    damages.push_back({"toomany.sig", tooMany.Bytes(), "Error: Corrupt signature file (06)"});
-    SignatureBytes badLength = GoodSignature();
-    badLength.RawRecord(300, std::string(300, 'x'));
-    damages.push_back({"length.sig", badLength.Bytes(), "Error: Invalid length data found in signature file (08)"});
-
-    for (size_t i = 0; i < damages.size(); ++i) {
-        const Damage& damage = damages[i];
-        SCOPED_TRACE(damage.name);
-        // Some with a signature loaded before, the rest without one.
-        if (i % 3 == 0) {
-            Load(good);
-            ASSERT_TRUE(WaitUntil([&] { return program.Text(window, IDC_MAIN_NAME) == "good.sig"; }));
+    for (size_t i = 0; i < std::size(damages); ++i) {
+        SCOPED_TRACE(damages[i].name);
+        if (i % 3 == 0) {  // some with a signature loaded before, the rest without
+            program.ChooseFile(IDC_MAIN_LOAD, good);
+            ASSERT_TRUE(program.FieldBecomes(IDC_MAIN_NAME, "good.sig"));
         }
-        std::string path = folder + "\\" + damage.name;
-        WriteBytes(path, damage.bytes);
-        Load(path);
-        ShownMessage shown = program.AnswerMessageBox(window);
-        EXPECT_EQ(shown.title, LOAD_TITLE);
-        EXPECT_EQ(shown.text, damage.text);
-        EXPECT_TRUE(WaitUntil([&] { return program.Text(window, IDC_MAIN_NAME) == "No signature loaded"; }));
-        ExpectNoSignature();
+        SignatureBytes file = GoodSignature();
+        std::string path = folder + "\\" + damages[i].name;
+        if (damages[i].damage) Write(damages[i].name, damages[i].damage(file));
+        program.ChooseFile(IDC_MAIN_LOAD, path);
+        ShownMessage shown = program.AnswerMessageBox(program.mainWindow());
+        EXPECT_EQ(shown.title, "Error reading signature file");
+        EXPECT_EQ(shown.text, damages[i].text);
+        EXPECT_TRUE(program.FieldBecomes(IDC_MAIN_NAME, "No signature loaded"));
+        const struct { int id; const char* text; } fields[] = {
+            {IDC_MAIN_DIRECTORIES, "0"}, {IDC_MAIN_FILES, "0"}, {IDC_MAIN_TOTAL_SIZE, "0.0"}, {IDC_MAIN_CHECKSUM, "N/A"}};
+        for (const auto& field : fields) EXPECT_EQ(program.Field(field.id), field.text) << field.id;
+        EXPECT_FALSE(program.Enabled(IDC_MAIN_STOP));
     }
-
-    // A typed name of a file that is not there.
-    Load(folder + "\\missing.sig");
-    ShownMessage shown = program.AnswerMessageBox(window);
-    EXPECT_EQ(shown.title, LOAD_TITLE);
-    EXPECT_EQ(shown.text, "Error: Could not create the signature file");
-    ExpectNoSignature();
 }
 
 TEST_F(SignatureFiles, SaveWritesTheDirectoryListInItsSlots)
@@ -172,31 +133,25 @@ TEST_F(SignatureFiles, SaveWritesTheDirectoryListInItsSlots)
     program.AddDirectory(dialog, "C:\\fourth");
     program.CloseConfig(dialog, IDOK);
 
-    std::string path = folder + "\\saved.sig";
-    program.Click(IDC_MAIN_SAVE);
-    program.ChooseFile(path);
-    ASSERT_TRUE(WaitUntil([&] { return program.Text(window, IDC_MAIN_NAME) == "saved.sig"; }));
-
-    std::vector<unsigned char> bytes = ReadBytes(path);
-    ASSERT_EQ(bytes.size(), HEADER_SIZE + DIRECTORY_LIST_SIZE);
-    SignatureHeader header;
-    DirectoryList list;
-    std::memcpy(&header, bytes.data(), sizeof header);
-    std::memcpy(&list, bytes.data() + HEADER_SIZE, sizeof list);
-    EXPECT_STREQ(header.name, "saved.sig");
-    EXPECT_EQ(header.layoutVersion, 1);
-    EXPECT_EQ(list.count, 3);
-    EXPECT_STREQ(list.paths[0], "C:\\fourth");
-    EXPECT_STREQ(list.paths[1], "C:\\second");
-    EXPECT_STREQ(list.paths[2], "C:\\third");
-    EXPECT_EQ(list.actions[0], Include);
-    EXPECT_EQ(list.actions[1], Exclude);
-    EXPECT_EQ(list.actions[2], Include);
-    EXPECT_EQ(list.actions[3], Empty);
-
-    // Saving over it asks first; the answer Yes writes it again.
-    program.Click(IDC_MAIN_SAVE);
-    program.ChooseFile(path);
-    EXPECT_EQ(ReadBytes(path).size(), HEADER_SIZE + DIRECTORY_LIST_SIZE);
-    EXPECT_EQ(program.Text(window, IDC_MAIN_NAME), "saved.sig");
+    // Saving again over the file asks first; Yes writes it again.
+    for (int time = 0; time < 2; ++time) {
+        program.ChooseFile(IDC_MAIN_SAVE, folder + "\\saved.sig");
+        std::vector<unsigned char> bytes;
+        ASSERT_TRUE(WaitUntil([&] { return (bytes = Read("saved.sig")).size() == HEADER_SIZE + DIRECTORY_LIST_SIZE; }));
+        EXPECT_EQ(program.Field(IDC_MAIN_NAME), "saved.sig");
+        SignatureHeader header;
+        DirectoryList list;
+        std::memcpy(&header, bytes.data(), sizeof header);
+        std::memcpy(&list, bytes.data() + HEADER_SIZE, sizeof list);
+        EXPECT_STREQ(header.name, "saved.sig");
+        EXPECT_EQ(header.layoutVersion, 1);
+        EXPECT_EQ(list.count, 3);
+        const struct { const char* path; int action; } slots[] = {
+            {"C:\\fourth", Include}, {"C:\\second", Exclude}, {"C:\\third", Include}, {"", Empty}};
+        for (int slot = 0; slot < 4; ++slot) {
+            EXPECT_STREQ(list.paths[slot], slots[slot].path) << slot;
+            EXPECT_EQ(list.actions[slot], slots[slot].action) << slot;
+        }
+        WriteTestFile(folder + "\\saved.sig", "old");
+    }
 }

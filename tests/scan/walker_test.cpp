@@ -2,11 +2,9 @@
 
 #include <windows.h>
 
-#include <algorithm>
 #include <cstring>
 #include <set>
 #include <string>
-#include <vector>
 
 #include "model/app_state.h"
 #include "scan/walker.h"
@@ -57,182 +55,143 @@ protected:
         return nullptr;
     }
 
+    // A folder of this test's own holding the files named, folders made on the way.
+    static std::string Tree(const std::string& name, std::initializer_list<const char*> files)
+    {
+        std::string root = MakeTestFolder(name);
+        for (std::string file : files) {
+            for (size_t at = file.find('\\', 1); at != std::string::npos; at = file.find('\\', at + 1)) {
+                MakeFolder(root + file.substr(0, at));
+            }
+            WriteTestFile(root + file, "x");
+        }
+        return root;
+    }
+
+    // Creates a folder through the extended form, which keeps names and
+    // lengths that plain paths cannot.
+    static void MakeExtended(const std::wstring& folder)
+    {
+        ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+        HANDLE f = CreateFileW((folder + L"\\f.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(f, INVALID_HANDLE_VALUE);
+        CloseHandle(f);
+    }
+
     DirectoryList list = {};
 };
 
 std::string WithoutDrive(const std::string& path) { return path.substr(2); }
+std::wstring Extended(const std::string& path) { return L"\\\\?\\" + std::wstring(path.begin(), path.end()); }
 
 }  // namespace
 
 TEST_F(WalkerTest, ExcludeEntriesArePrefixTestsIgnoringCaseInAnySlot)
 {
-    std::string root = MakeTestFolder("exclusion");
-    for (const char* dir : {"\\Temp", "\\Temp2", "\\TempFiles", "\\keep", "\\keep\\sub"}) {
-        MakeFolder(root + dir);
-    }
-    for (const char* file : {"\\a.txt", "\\Temp\\b.txt", "\\Temp2\\c.txt", "\\TempFiles\\d.txt",
-                             "\\keep\\e.txt", "\\keep\\sub\\f.txt"}) {
-        WriteTestFile(root + file, "x");
-    }
+    std::string root = Tree("exclusion", {"\\a.txt", "\\Temp\\b.txt", "\\Temp2\\c.txt", "\\TempFiles\\d.txt",
+                                          "\\keep\\e.txt", "\\keep\\sub\\f.txt", "\\zz-inside\\g.txt"});
     AddEntry(0, root, Include);
+    // An Include entry that an Exclude entry is a prefix of is skipped
+    // without being counted.
+    AddEntry(1, root + "\\zz-inside", Include);
     // Behind empty slots, as removals in the configuration leave them.
     AddEntry(7, root + "\\TEMP", Exclude);
+    AddEntry(9, root + "\\zz-", Exclude);
 
     WalkAll();
 
     std::string r = WithoutDrive(root);
-    EXPECT_EQ(RecordedPaths(),
-              (std::set<std::string>{r + "\\a.txt", r + "\\keep\\e.txt", r + "\\keep\\sub\\f.txt"}));
+    EXPECT_EQ(RecordedPaths(), (std::set<std::string>{r + "\\a.txt", r + "\\keep\\e.txt", r + "\\keep\\sub\\f.txt"}));
     EXPECT_EQ(appState.scanDirectoryCount, 3);  // root, keep, keep\sub
     EXPECT_EQ(appState.scanTotalBytes, 3u);
 }
 
-TEST_F(WalkerTest, ExcludePrefixOfAnIncludeSkipsItWithoutCountingIt)
-{
-    std::string root = MakeTestFolder("excluded-include");
-    WriteTestFile(root + "\\a.txt", "x");
-    AddEntry(0, root, Include);
-    AddEntry(1, root.substr(0, root.size() - 3), Exclude);
-
-    WalkAll();
-
-    EXPECT_EQ(appState.scanFileCount, 0);
-    EXPECT_EQ(appState.scanDirectoryCount, 0);
-}
-
-TEST_F(WalkerTest, RecordsPathsWithOrWithoutTheDriveLetter)
+TEST_F(WalkerTest, RecordsPathsWithOrWithoutTheDriveLetterAndChecksumsOnlyWhenAsked)
 {
     std::string root = MakeTestFolder("drive-letter");
-    WriteTestFile(root + "\\f.txt", "hello");
+    WriteTestFile(root + "\\abc.txt", "abc");
+    WriteTestFile(root + "\\empty.txt", "");
     AddEntry(0, root, Include);
 
-    WalkAll();
-    ASSERT_EQ(appState.scanFileCount, 1);
-    EXPECT_EQ(std::string(appState.ScanTable[0].path), WithoutDrive(root) + "\\f.txt");
-    EXPECT_EQ(std::string(appState.currentFile), WithoutDrive(root) + "\\f.txt");
-
-    SetUp();
-    appState.includeDriveLetter = 1;
-    WalkAll();
-    ASSERT_EQ(appState.scanFileCount, 1);
-    EXPECT_EQ(std::string(appState.ScanTable[0].path), root + "\\f.txt");
-    EXPECT_EQ(appState.ScanTable[0].details.size, 5u);
-    EXPECT_EQ(appState.ScanTable[0].details.reserved, 0u);
-    EXPECT_EQ(appState.currentFileSize, 5);
+    for (int withDrive : {0, 1}) {
+        SetUp();
+        appState.includeDriveLetter = withDrive;
+        appState.calculateChecksums = withDrive;
+        WalkAll();
+        std::string r = withDrive ? root : WithoutDrive(root);
+        ASSERT_EQ(RecordedPaths(), (std::set<std::string>{r + "\\abc.txt", r + "\\empty.txt"})) << withDrive;
+        EXPECT_EQ(Find(r + "\\abc.txt")->details.size, 3u);
+        EXPECT_EQ(Find(r + "\\abc.txt")->details.reserved, 0u);
+        EXPECT_EQ(Find(r + "\\abc.txt")->details.checksum, withDrive ? 1610u : 0u);
+        EXPECT_EQ(Find(r + "\\empty.txt")->details.checksum, withDrive ? 255u : 0u);
+        EXPECT_EQ(std::string(appState.currentFile).compare(0, r.size() + 1, r + "\\"), 0) << appState.currentFile;
+    }
 }
 
-TEST_F(WalkerTest, RecordsHiddenAndSystemFilesAndDescendsDotDotDot)
+TEST_F(WalkerTest, RecordsHiddenAndSystemFilesAndEntersDotDotDot)
 {
-    std::string root = MakeTestFolder("hidden");
-    WriteTestFile(root + "\\h.txt", "x");
+    std::string root = Tree("hidden", {"\\h.txt"});
     SetFileAttributesA((root + "\\h.txt").c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
-    // Windows names drop trailing dots; the extended form keeps them.
-    std::wstring dots = L"\\\\?\\" + std::wstring(root.begin(), root.end()) + L"\\...";
-    ASSERT_TRUE(CreateDirectoryW(dots.c_str(), nullptr));
-    HANDLE f = CreateFileW((dots + L"\\in.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(f, INVALID_HANDLE_VALUE);
-    CloseHandle(f);
+    MakeExtended(Extended(root) + L"\\...");  // plain names drop trailing dots
     AddEntry(0, root, Include);
 
     WalkAll();
 
-    std::string r = WithoutDrive(root);
-    // "..." is entered like any directory; whether the system then lists it
-    // is the system's affair (Win32 path rules drop trailing dots).
+    // Whether the system then lists "..." is its own affair.
     EXPECT_EQ(appState.scanDirectoryCount, 2);
-    std::set<std::string> paths = RecordedPaths();
-    EXPECT_EQ(paths.count(r + "\\h.txt"), 1u);
-    EXPECT_LE(paths.size(), 2u);
-    const FileRecord* hidden = Find(r + "\\h.txt");
+    EXPECT_LE(appState.scanFileCount, 2);
+    const FileRecord* hidden = Find(WithoutDrive(root) + "\\h.txt");
     ASSERT_NE(hidden, nullptr);
     EXPECT_TRUE(hidden->details.attributes & FILE_ATTRIBUTE_HIDDEN);
 }
 
-TEST_F(WalkerTest, DirectoryThatCannotBeEnumeratedIsCountedWithoutRecords)
+TEST_F(WalkerTest, MissingDirectoryIsCountedWithoutRecordsAndStopEndsTheWalk)
 {
-    std::string root = MakeTestFolder("missing");
+    std::string root = Tree("missing", {"\\a.txt"});
     AddEntry(0, root + "\\does-not-exist", Include);
-
     WalkAll();
-
     EXPECT_EQ(appState.scanDirectoryCount, 1);
     EXPECT_EQ(appState.scanFileCount, 0);
     EXPECT_STREQ(appState.currentDirectory, (root + "\\does-not-exist").c_str());
-}
-
-TEST_F(WalkerTest, ChecksumsFollowTheOption)
-{
-    std::string root = MakeTestFolder("checksums");
-    WriteTestFile(root + "\\abc.txt", "abc");
-    WriteTestFile(root + "\\empty.txt", "");
-    AddEntry(0, root, Include);
-    std::string r = WithoutDrive(root);
-
-    WalkAll();
-    EXPECT_EQ(Find(r + "\\abc.txt")->details.checksum, 0u);
-    EXPECT_EQ(Find(r + "\\empty.txt")->details.checksum, 0u);
 
     SetUp();
-    appState.calculateChecksums = 1;
-    WalkAll();
-    EXPECT_EQ(Find(r + "\\abc.txt")->details.checksum, 1610u);
-    EXPECT_EQ(Find(r + "\\empty.txt")->details.checksum, 255u);
-}
-
-// The limit is reached by starting the count just below it: the rule is the
-// same for the last few slots as for all of them.
-TEST_F(WalkerTest, FullTableWithNoFurtherEntryShowsNoMessage)
-{
-    std::string root = MakeTestFolder("limit-exact");
-    WriteTestFile(root + "\\1.txt", "x");
-    WriteTestFile(root + "\\2.txt", "x");
-    AddEntry(0, root, Include);
-    appState.scanFileCount = MAX_FILES - 2;
-    MessageRecorder recorder;
-
-    WalkAll();
-
-    EXPECT_EQ(appState.scanFileCount, MAX_FILES);
-    EXPECT_EQ(appState.fileLimitReached, 0);
-    EXPECT_TRUE(recorder.messages().empty());
-}
-
-TEST_F(WalkerTest, OneEntryMoreThanTheTableHoldsShowsTheMessageOnce)
-{
-    std::string root = MakeTestFolder("limit-over");
-    MakeFolder(root + "\\first");
-    MakeFolder(root + "\\second");
-    for (const char* name : {"\\1.txt", "\\2.txt", "\\3.txt"}) WriteTestFile(root + "\\first" + name, "x");
-    WriteTestFile(root + "\\second\\4.txt", "x");
-    AddEntry(0, root + "\\first", Include);
-    AddEntry(1, root + "\\second", Include);
-    appState.scanFileCount = MAX_FILES - 2;
-    MessageRecorder recorder;
-
-    WalkAll();
-
-    EXPECT_EQ(appState.scanFileCount, MAX_FILES);
-    EXPECT_EQ(appState.fileLimitReached, 1);
-    EXPECT_EQ(appState.scanDirectoryCount, 2);  // the second is still entered
-    auto messages = recorder.messages();
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].text, "Error: The maximum number of indexable files has been reached");
-    EXPECT_EQ(messages[0].title, "Too many files");
-    EXPECT_EQ(messages[0].type, static_cast<UINT>(MB_ICONWARNING | MB_OK));
-}
-
-TEST_F(WalkerTest, StopEndsTheWalkBeforeTheNextEntry)
-{
-    std::string root = MakeTestFolder("stopped");
-    WriteTestFile(root + "\\a.txt", "x");
+    list = {};
     AddEntry(0, root, Include);
     appState.stopRequested = 1;
-
     WalkAll();
-
     EXPECT_EQ(appState.scanFileCount, 0);
     EXPECT_EQ(appState.scanDirectoryCount, 1);
+}
+
+// The count starts just below the limit: the rule is the same for the last
+// few slots as for all of them.
+TEST_F(WalkerTest, FullTableShowsTheMessageOnlyForAnEntryBeyondIt)
+{
+    std::string root = Tree("limit", {"\\full\\1.txt", "\\full\\2.txt", "\\over\\1.txt", "\\over\\2.txt",
+                                      "\\over\\3.txt", "\\after\\4.txt"});
+    for (bool oneMore : {false, true}) {
+        SCOPED_TRACE(oneMore ? "one more" : "exactly full");
+        SetUp();
+        list = {};
+        AddEntry(0, root + (oneMore ? "\\over" : "\\full"), Include);
+        if (oneMore) AddEntry(1, root + "\\after", Include);
+        appState.scanFileCount = MAX_FILES - 2;
+        MessageRecorder recorder;
+
+        WalkAll();
+
+        EXPECT_EQ(appState.scanFileCount, MAX_FILES);
+        EXPECT_EQ(appState.fileLimitReached, oneMore ? 1 : 0);
+        EXPECT_EQ(appState.scanDirectoryCount, oneMore ? 2 : 1);  // entered after the limit too
+        auto messages = recorder.messages();
+        ASSERT_EQ(messages.size(), oneMore ? 1u : 0u);
+        if (oneMore) {
+            EXPECT_EQ(messages[0].text, "Error: The maximum number of indexable files has been reached");
+            EXPECT_EQ(messages[0].title, "Too many files");
+            EXPECT_EQ(messages[0].type, static_cast<UINT>(MB_ICONWARNING | MB_OK));
+        }
+    }
 }
 
 // Paths longer than the records or the walk's buffers are skipped whole,
@@ -240,18 +199,11 @@ TEST_F(WalkerTest, StopEndsTheWalkBeforeTheNextEntry)
 TEST_F(WalkerTest, LongAndDeepPathsAreSkippedNotTruncated)
 {
     std::string root = MakeTestFolder("long");
-    std::wstring wide = L"\\\\?\\" + std::wstring(root.begin(), root.end());
-    std::string dir = root;
-    // Nested folders of 60-character names until the path passes 500.
-    std::string name(60, 'n');
-    while (dir.size() < 560) {
-        dir += "\\" + name;
-        wide += L"\\" + std::wstring(name.begin(), name.end());
-        ASSERT_TRUE(CreateDirectoryW(wide.c_str(), nullptr));
-        HANDLE f = CreateFileW((wide + L"\\f.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
-        ASSERT_NE(f, INVALID_HANDLE_VALUE);
-        CloseHandle(f);
+    std::wstring folder = Extended(root);
+    const std::string name(60, 'n');
+    for (std::string dir = root; dir.size() < 560; dir += "\\" + name) {
+        folder += L"\\" + std::wstring(name.begin(), name.end());
+        MakeExtended(folder);
     }
     AddEntry(0, root, Include);
     appState.includeDriveLetter = 1;
@@ -262,7 +214,7 @@ TEST_F(WalkerTest, LongAndDeepPathsAreSkippedNotTruncated)
     for (int i = 0; i < appState.scanFileCount; ++i) {
         std::string path = appState.ScanTable[i].path;
         EXPECT_LE(path.size(), 299u);
-        // Every recorded path names a real file: the whole path, ending in f.txt.
+        // The whole path of a real file.
         EXPECT_EQ(path.substr(path.size() - 6), "\\f.txt");
         EXPECT_EQ(path.compare(0, root.size(), root), 0);
     }

@@ -35,14 +35,13 @@ protected:
 
     void TearDown() override { DestroyWindow(window); }
 
-    std::string Field(int id) const
+    std::string Refreshed(int id) const
     {
+        RefreshStatusPanel(window);
         char text[300] = "";
         GetDlgItemTextA(window, id, text, sizeof text);
         return text;
     }
-
-    bool Marked(int id) const { return IsDlgButtonChecked(window, id) == BST_CHECKED; }
 
     HWND window = nullptr;
 };
@@ -58,7 +57,6 @@ TEST_F(StatusPanel, ShowsTheLoadedSignatureAndTheScan)
         appState.header.fileCount = -3;  // counts go out signed
         appState.header.totalBytes = 1572864;
     }
-    appState.operationStatus = Sorting;
     appState.scanDirectoryCount = 4;
     appState.scanFileCount = 70000;
     appState.scanTotalBytes = 1048575;
@@ -67,88 +65,63 @@ TEST_F(StatusPanel, ShowsTheLoadedSignatureAndTheScan)
     appState.currentFileSize = 1234567;
     PublishText(appState.currentFile, STATUS_TEXT_SIZE, "\\data\\report.doc");
     PublishText(appState.currentDirectory, STATUS_TEXT_SIZE, "C:\\data");
-    RefreshStatusPanel(window);
+    const struct { int id; const char* text; } fields[] = {
+        {IDC_MAIN_NAME, "system.sig"}, {IDC_MAIN_DIRECTORIES, "12"}, {IDC_MAIN_FILES, "-3"},
+        {IDC_MAIN_TOTAL_SIZE, "1.5"}, {IDC_MAIN_SCAN_DIRECTORIES, "4"}, {IDC_MAIN_SCAN_FILES, "70000"},
+        {IDC_MAIN_SCAN_TOTAL_SIZE, "1.0"}, {IDC_MAIN_CHECKSUM, "4000000000"}, {IDC_MAIN_FILE_SIZE, "1234567"},
+        {IDC_MAIN_CURRENT_FILE, "\\data\\report.doc"}, {IDC_MAIN_CURRENT_DIRECTORY, "C:\\data"},
+    };
+    for (const auto& field : fields) EXPECT_EQ(Refreshed(field.id), field.text) << field.id;
 
-    EXPECT_EQ(Field(IDC_MAIN_NAME), "system.sig");
-    EXPECT_EQ(Field(IDC_MAIN_STATUS), "Sorting index");
-    EXPECT_EQ(Field(IDC_MAIN_DIRECTORIES), "12");
-    EXPECT_EQ(Field(IDC_MAIN_FILES), "-3");
-    EXPECT_EQ(Field(IDC_MAIN_TOTAL_SIZE), "1.5");
-    EXPECT_EQ(Field(IDC_MAIN_SCAN_DIRECTORIES), "4");
-    EXPECT_EQ(Field(IDC_MAIN_SCAN_FILES), "70000");
-    EXPECT_EQ(Field(IDC_MAIN_SCAN_TOTAL_SIZE), "1.0");
-    EXPECT_EQ(Field(IDC_MAIN_CHECKSUM), "4000000000");
-    EXPECT_EQ(Field(IDC_MAIN_FILE_SIZE), "1234567");
-    EXPECT_EQ(Field(IDC_MAIN_CURRENT_FILE), "\\data\\report.doc");
-    EXPECT_EQ(Field(IDC_MAIN_CURRENT_DIRECTORY), "C:\\data");
-
-    // Checksums off: the field says so whatever the value.
-    appState.calculateChecksums = 0;
-    RefreshStatusPanel(window);
-    EXPECT_EQ(Field(IDC_MAIN_CHECKSUM), "N/A");
+    appState.calculateChecksums = 0;  // whatever the value
+    EXPECT_EQ(Refreshed(IDC_MAIN_CHECKSUM), "N/A");
 }
 
-TEST_F(StatusPanel, StatusOutsideTheFourStatesLeavesTheField)
+TEST_F(StatusPanel, StatusNamesFourStatesAndOtherValuesLeaveTheField)
 {
-    appState.operationStatus = Building;
-    RefreshStatusPanel(window);
-    EXPECT_EQ(Field(IDC_MAIN_STATUS), "Building O/S signature");
-    appState.operationStatus = 0;
-    RefreshStatusPanel(window);
-    EXPECT_EQ(Field(IDC_MAIN_STATUS), "Building O/S signature");
-    appState.operationStatus = Comparing;
-    RefreshStatusPanel(window);
-    EXPECT_EQ(Field(IDC_MAIN_STATUS), "Comparing O/S signature");
+    const struct { int status; const char* text; } steps[] = {
+        {Sorting, "Sorting index"}, {Building, "Building O/S signature"}, {0, "Building O/S signature"},
+        {5, "Building O/S signature"}, {Comparing, "Comparing O/S signature"}, {Stopped, "Stopped"},
+        {-1, "Stopped"},
+    };
+    for (const auto& step : steps) {
+        appState.operationStatus = step.status;
+        EXPECT_EQ(Refreshed(IDC_MAIN_STATUS), step.text) << step.status;
+    }
 }
 
 TEST_F(StatusPanel, FileTimeIsLocalWithoutLeadingZerosOrNotAvailable)
 {
-    SYSTEMTIME local = {};
-    local.wYear = 2008;
-    local.wMonth = 3;
-    local.wDay = 5;
-    local.wHour = 9;
-    local.wMinute = 7;
-    local.wSecond = 3;
+    SYSTEMTIME local = {2008, 3, 0, 5, 9, 7, 3, 0};
     FILETIME localTime = {};
     FILETIME utc = {};
     ASSERT_TRUE(SystemTimeToFileTime(&local, &localTime));
     ASSERT_TRUE(LocalFileTimeToFileTime(&localTime, &utc));
-    appState.currentFileTimeLow = utc.dwLowDateTime;
-    appState.currentFileTimeHigh = utc.dwHighDateTime;
-    RefreshStatusPanel(window);
-    EXPECT_EQ(Field(IDC_MAIN_FILE_TIME), "2008-3-5 9:7:3");
-
-    appState.currentFileTimeLow = 0;
-    RefreshStatusPanel(window);
-    EXPECT_EQ(Field(IDC_MAIN_FILE_TIME), "N/A");
-    appState.currentFileTimeLow = utc.dwLowDateTime;
-    appState.currentFileTimeHigh = 0;
-    RefreshStatusPanel(window);
-    EXPECT_EQ(Field(IDC_MAIN_FILE_TIME), "N/A");
-    // Beyond what the system can break down.
-    appState.currentFileTimeHigh = 0xFFFFFFFFu;
-    RefreshStatusPanel(window);
-    EXPECT_EQ(Field(IDC_MAIN_FILE_TIME), "N/A");
+    const struct { DWORD low, high; const char* text; } times[] = {
+        {utc.dwLowDateTime, utc.dwHighDateTime, "2008-3-5 9:7:3"},
+        {0, utc.dwHighDateTime, "N/A"},
+        {utc.dwLowDateTime, 0, "N/A"},
+        {utc.dwLowDateTime, 0xFFFFFFFFu, "N/A"},  // beyond what the system can break down
+    };
+    for (const auto& time : times) {
+        appState.currentFileTimeLow = time.low;
+        appState.currentFileTimeHigh = time.high;
+        EXPECT_EQ(Refreshed(IDC_MAIN_FILE_TIME), time.text) << time.low << " " << time.high;
+    }
 }
 
 TEST_F(StatusPanel, MarksOnlyTheSixAttributes)
 {
-    appState.currentAttributes = 0x20 | 0x4000 | 0x1;  // archive, encrypted, read only
-    RefreshStatusPanel(window);
-    EXPECT_TRUE(Marked(IDC_MAIN_ARCHIVE));
-    EXPECT_FALSE(Marked(IDC_MAIN_COMPRESSED));
-    EXPECT_TRUE(Marked(IDC_MAIN_ENCRYPTED));
-    EXPECT_FALSE(Marked(IDC_MAIN_HIDDEN));
-    EXPECT_TRUE(Marked(IDC_MAIN_READ_ONLY));
-    EXPECT_FALSE(Marked(IDC_MAIN_SYSTEM));
-
-    // Directory, normal, temporary and the rest mark nothing, and marks
-    // from the previous file go.
-    appState.currentAttributes = ~uint32_t(0x20 | 0x800 | 0x4000 | 0x2 | 0x1 | 0x4);
-    RefreshStatusPanel(window);
-    for (int id : {IDC_MAIN_ARCHIVE, IDC_MAIN_COMPRESSED, IDC_MAIN_ENCRYPTED, IDC_MAIN_HIDDEN, IDC_MAIN_READ_ONLY,
-                   IDC_MAIN_SYSTEM}) {
-        EXPECT_FALSE(Marked(id)) << id;
+    const int boxes[] = {IDC_MAIN_ARCHIVE, IDC_MAIN_COMPRESSED, IDC_MAIN_ENCRYPTED,
+                         IDC_MAIN_HIDDEN, IDC_MAIN_READ_ONLY, IDC_MAIN_SYSTEM};
+    const uint32_t bits[] = {0x20, 0x800, 0x4000, 0x2, 0x1, 0x4};
+    // Each bit alone marks its own box; every other bit marks none, and
+    // marks from the previous file go.
+    for (int i = 0; i <= 6; ++i) {
+        appState.currentAttributes = i < 6 ? bits[i] : ~uint32_t(0x20 | 0x800 | 0x4000 | 0x2 | 0x1 | 0x4);
+        RefreshStatusPanel(window);
+        for (int box = 0; box < 6; ++box) {
+            EXPECT_EQ(IsDlgButtonChecked(window, boxes[box]) == BST_CHECKED, box == i) << i << " " << box;
+        }
     }
 }

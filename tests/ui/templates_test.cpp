@@ -5,60 +5,47 @@
 
 #include <cctype>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "ui/control_ids.h"
-
 namespace {
 
-// One control of an extended dialog template, as the dialog manager reads it.
-struct Control {
-    std::string kind;  // class name, or the name of a predefined class
-    std::string text;
-    int id;
-    int x, y, cx, cy;
-    DWORD style;
-};
-
-struct Template {
-    DWORD style;
-    int x, y, cx, cy;
-    std::string windowClass;
-    std::string caption;
-    int pointSize;
-    std::string font;
-    std::vector<Control> controls;
-};
-
-class Reader {
-public:
-    explicit Reader(const uint8_t* data) : at_(data) {}
-    uint16_t Word() { uint16_t v; std::memcpy(&v, at_, 2); at_ += 2; return v; }
-    uint32_t Dword() { uint32_t v; std::memcpy(&v, at_, 4); at_ += 4; return v; }
-    int16_t Short() { return static_cast<int16_t>(Word()); }
+// Reads the words of a resource as the dialog manager does.
+struct Reader {
+    const uint8_t* base;
+    const uint8_t* at;
+    uint16_t Word() { uint16_t v; std::memcpy(&v, at, 2); at += 2; return v; }
+    uint32_t Dword() { uint32_t low = Word(); return low | uint32_t(Word()) << 16; }
+    int Short() { return static_cast<int16_t>(Word()); }
     std::string Text()
     {
         std::string text;
         for (uint16_t c = Word(); c != 0; c = Word()) text.push_back(static_cast<char>(c));
         return text;
     }
-    // A name or an ordinal; ordinals come back as "#n".
+    // A name, nothing, or an ordinal written as "#n".
     std::string NameOrOrdinal()
     {
         uint16_t first;
-        std::memcpy(&first, at_, 2);
-        if (first == 0) { at_ += 2; return ""; }
-        if (first == 0xFFFF) { at_ += 2; return "#" + std::to_string(Word()); }
-        return Text();
+        std::memcpy(&first, at, 2);
+        if (first != 0 && first != 0xFFFF) return Text();
+        at += 2;
+        return first == 0 ? "" : "#" + std::to_string(Word());
     }
-    void AlignDword(const uint8_t* base) { while ((at_ - base) % 4 != 0) ++at_; }
-    void Skip(size_t n) { at_ += n; }
-
-private:
-    const uint8_t* at_;
+    std::string Box() { int x = Short(), y = Short(), cx = Short(), cy = Short(); return Join(x, y, cx, cy); }
+    static std::string Join(int x, int y, int cx, int cy)
+    {
+        return std::to_string(x) + "," + std::to_string(y) + " " + std::to_string(cx) + "x" + std::to_string(cy);
+    }
 };
+
+const uint8_t* LoadData(const char* name, const char* type)
+{
+    HRSRC found = FindResourceA(nullptr, name, type);
+    return found == nullptr ? nullptr : static_cast<const uint8_t*>(LockResource(LoadResource(nullptr, found)));
+}
 
 // Class names are looked up without regard to case (the resource compiler
 // stores some in capitals), so they are compared in small letters.
@@ -68,51 +55,67 @@ std::string Lower(std::string text)
     return text;
 }
 
-std::string PredefinedClass(const std::string& name)
-{
-    if (name == "#128") return "button";
-    if (name == "#129") return "edit";
-    if (name == "#130") return "static";
-    if (name == "#133") return "combobox";
-    return Lower(name);
-}
+// One control as "class|text|id|x,y cxxcy|style", classes in small letters.
+struct Control {
+    const char* kind;
+    const char* text;
+    int id, x, y, cx, cy;
+    DWORD style;
+    std::string Describe() const
+    {
+        return Line(Lower(kind), text, id, Reader::Join(x, y, cx, cy), style);
+    }
+    static std::string Line(const std::string& kind, const std::string& text, int id, const std::string& box, DWORD style)
+    {
+        char hex[16];
+        std::snprintf(hex, sizeof hex, "%08lX", static_cast<unsigned long>(style));
+        return kind + "|" + text + "|" + std::to_string(id) + "|" + box + "|" + hex;
+    }
+};
 
-Template LoadTemplate(const char* name)
+// A line for the dialog itself (class, caption, point size, frame, style,
+// font), then one per control.
+std::vector<std::string> ReadTemplate(const char* name)
 {
-    HRSRC found = FindResourceA(nullptr, name, MAKEINTRESOURCEA(5));  // RT_DIALOG
-    EXPECT_NE(found, nullptr) << name;
-    if (found == nullptr) return {};
-    auto* base = static_cast<const uint8_t*>(LockResource(LoadResource(nullptr, found)));
-    Reader in(base);
-    Template t = {};
-    EXPECT_EQ(in.Word(), 1);       // version
-    EXPECT_EQ(in.Word(), 0xFFFF);  // extended template
-    in.Dword();                    // help id
-    in.Dword();                    // extended style
-    t.style = in.Dword();
+    Reader in = {LoadData(name, MAKEINTRESOURCEA(5)), nullptr};  // RT_DIALOG
+    if (in.base == nullptr) return {"no template " + std::string(name)};
+    in.at = in.base;
+    in.Word();
+    if (in.Word() != 0xFFFF) return {"not an extended template"};
+    in.Dword();  // help id
+    in.Dword();  // extended style
+    DWORD style = in.Dword();
     int count = in.Word();
-    t.x = in.Short(); t.y = in.Short(); t.cx = in.Short(); t.cy = in.Short();
-    EXPECT_EQ(in.NameOrOrdinal(), "");  // no menu
-    t.windowClass = Lower(in.NameOrOrdinal());
-    t.caption = in.Text();
-    t.pointSize = in.Word();
-    in.Word();  // weight
-    in.Skip(2); // italic, character set
-    t.font = in.Text();
+    std::string box = in.Box();
+    std::string menu = in.NameOrOrdinal();
+    std::string windowClass = in.NameOrOrdinal();
+    std::string caption = in.Text();
+    int points = in.Word();
+    in.Dword();  // weight, italic, character set
+    std::vector<std::string> lines = {Control::Line(menu + Lower(windowClass), caption, points, box, style) + " " + in.Text()};
     for (int i = 0; i < count; ++i) {
-        in.AlignDword(base);
+        in.at += (4 - (in.at - in.base) % 4) % 4;
         in.Dword();  // help id
         in.Dword();  // extended style
-        Control c = {};
-        c.style = in.Dword();
-        c.x = in.Short(); c.y = in.Short(); c.cx = in.Short(); c.cy = in.Short();
-        c.id = static_cast<int>(in.Dword());
-        c.kind = PredefinedClass(in.NameOrOrdinal());
-        c.text = in.NameOrOrdinal();
-        in.Skip(in.Word());  // creation data
-        t.controls.push_back(c);
+        style = in.Dword();
+        box = in.Box();
+        int id = static_cast<int>(in.Dword());
+        std::string kind = in.NameOrOrdinal();
+        const char* predefined[] = {"button", "edit", "static", "#131", "#132", "combobox"};
+        if (kind.size() == 4 && kind[0] == '#') kind = predefined[std::stoi(kind.substr(1)) - 128];
+        lines.push_back(Control::Line(Lower(kind), in.NameOrOrdinal(), id, box, style));
+        in.at += in.Word();  // creation data
     }
-    return t;
+    return lines;
+}
+
+void ExpectTemplate(const char* name, const Control& dialog, std::vector<Control> controls)
+{
+    std::vector<std::string> actual = ReadTemplate(name);
+    std::vector<std::string> expected = {dialog.Describe() + " MS Sans Serif"};
+    for (const Control& control : controls) expected.push_back(control.Describe());
+    ASSERT_EQ(actual.size(), expected.size()) << name;
+    for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(actual[i], expected[i]) << name << " line " << i;
 }
 
 constexpr DWORD CHILD = WS_CHILD | WS_VISIBLE;
@@ -122,38 +125,14 @@ constexpr DWORD DEFAULT_BUTTON = CHILD | BS_DEFPUSHBUTTON | WS_TABSTOP;
 constexpr DWORD ATTRIBUTE = CHILD | BS_CHECKBOX | BS_LEFTTEXT | BS_VCENTER | WS_TABSTOP;
 constexpr DWORD FRAME = CHILD | BS_GROUPBOX;
 constexpr DWORD OPTION = CHILD | BS_AUTOCHECKBOX | WS_TABSTOP;
+constexpr DWORD DIALOG = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT;
 constexpr int NONE = -1;
-
-void ExpectControls(const Template& t, const std::vector<Control>& expected)
-{
-    ASSERT_EQ(t.controls.size(), expected.size());
-    for (size_t i = 0; i < expected.size(); ++i) {
-        const Control& a = t.controls[i];
-        const Control& e = expected[i];
-        SCOPED_TRACE("control " + std::to_string(i) + " \"" + e.text + "\"");
-        EXPECT_EQ(a.kind, Lower(e.kind));
-        EXPECT_EQ(a.text, e.text);
-        EXPECT_EQ(a.id, e.id);
-        EXPECT_EQ(a.x, e.x);
-        EXPECT_EQ(a.y, e.y);
-        EXPECT_EQ(a.cx, e.cx);
-        EXPECT_EQ(a.cy, e.cy);
-        EXPECT_EQ(a.style, e.style) << std::hex << a.style << " " << e.style;
-    }
-}
 
 }  // namespace
 
-TEST(Templates, MainWindowIsADialogOfItsOwnClass)
+TEST(Templates, MainWindowAndConfiguration)
 {
-    Template t = LoadTemplate("OLVARIN");
-    EXPECT_EQ(t.style, DWORD(WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | DS_MODALFRAME | DS_SETFONT));
-    EXPECT_EQ(t.x, 0); EXPECT_EQ(t.y, 0); EXPECT_EQ(t.cx, 356); EXPECT_EQ(t.cy, 237);
-    EXPECT_EQ(t.windowClass, "olvarin");
-    EXPECT_EQ(t.caption, "Olvarin");
-    EXPECT_EQ(t.pointSize, 8);
-    EXPECT_EQ(t.font, "MS Sans Serif");
-    ExpectControls(t, {
+    ExpectTemplate("OLVARIN", {"olvarin", "Olvarin", 8, 0, 0, 356, 237, DIALOG | WS_MINIMIZEBOX}, {
         {"Static", "N/A", 1015, 75, 32, 126, 11, LABEL},
         {"Static", "Stopped", 1013, 75, 6, 126, 11, LABEL},
         {"Static", "N/A", 1002, 75, 49, 35, 11, LABEL},
@@ -204,18 +183,7 @@ TEST(Templates, MainWindowIsADialogOfItsOwnClass)
         {"Static", "Cumulative file size", NONE, 12, 177, 59, 11, LABEL},
         {"Static", "MB", NONE, 124, 179, 17, 9, LABEL},
     });
-}
-
-TEST(Templates, ConfigurationDialog)
-{
-    Template t = LoadTemplate("CONFIG");
-    EXPECT_EQ(t.style, DWORD(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT));
-    EXPECT_EQ(t.cx, 383); EXPECT_EQ(t.cy, 231);
-    EXPECT_EQ(t.windowClass, "");
-    EXPECT_EQ(t.caption, "Olvarin configuration");
-    EXPECT_EQ(t.pointSize, 8);
-    EXPECT_EQ(t.font, "MS Sans Serif");
-    ExpectControls(t, {
+    ExpectTemplate("CONFIG", {"", "Olvarin configuration", 8, 0, 0, 383, 231, DIALOG}, {
         {"Edit", "", 1025, 51, 19, 165, 12, CHILD | ES_LEFT | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP},
         {"Button", "Browse", 1026, 223, 18, 46, 12, BUTTON},
         {"ComboBox", "", 1036, 51, 35, 123, 43, CHILD | CBS_DROPDOWNLIST | CBS_SORT | WS_VSCROLL | WS_TABSTOP},
@@ -235,37 +203,27 @@ TEST(Templates, ConfigurationDialog)
     });
 }
 
-TEST(Templates, IconGroupHoldsTheThreeImages)
+TEST(Templates, IconGroupHoldsTheThreeImagesAndTheManifestNoDependency)
 {
-    HRSRC found = FindResourceA(nullptr, "OLVARIN", MAKEINTRESOURCEA(14));  // RT_GROUP_ICON
-    ASSERT_NE(found, nullptr);
-    auto* data = static_cast<const uint8_t*>(LockResource(LoadResource(nullptr, found)));
-    Reader in(data);
-    in.Word();
-    EXPECT_EQ(in.Word(), 1);  // icons
+    Reader in = {LoadData("OLVARIN", MAKEINTRESOURCEA(14)), nullptr};  // RT_GROUP_ICON
+    ASSERT_NE(in.base, nullptr);
+    in.at = in.base + 4;
     ASSERT_EQ(in.Word(), 3);
-    struct Image { int width, height, colours, bits; };
-    const Image expected[3] = {{32, 32, 16, 4}, {32, 32, 0, 8}, {48, 48, 0, 8}};
-    for (const Image& image : expected) {
+    for (const char* expected : {"32x32 16 colours 4 bits", "32x32 0 colours 8 bits", "48x48 0 colours 8 bits"}) {
         uint16_t size = in.Word();
-        EXPECT_EQ(size & 0xFF, image.width);
-        EXPECT_EQ(size >> 8, image.height);
-        uint16_t colours = in.Word();
-        EXPECT_EQ(colours & 0xFF, image.colours);
+        uint16_t colours = in.Word() & 0xFF;
         in.Word();  // planes
-        EXPECT_EQ(in.Word(), image.bits);
-        in.Dword();  // bytes
-        in.Word();   // image id
+        uint16_t bits = in.Word();
+        in.at += 6;  // bytes, image id
+        EXPECT_EQ(std::to_string(size & 0xFF) + "x" + std::to_string(size >> 8) + " " + std::to_string(colours) +
+                      " colours " + std::to_string(bits) + " bits", expected);
     }
     EXPECT_NE(LoadIconA(GetModuleHandleA(nullptr), "olvarin"), nullptr);
-}
 
-TEST(Templates, ManifestDeclaresNoDependency)
-{
     HRSRC found = FindResourceA(nullptr, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));  // RT_MANIFEST
     ASSERT_NE(found, nullptr);
-    const char* data = static_cast<const char*>(LockResource(LoadResource(nullptr, found)));
-    std::string manifest(data, SizeofResource(nullptr, found));
+    std::string manifest(static_cast<const char*>(LockResource(LoadResource(nullptr, found))),
+                         SizeofResource(nullptr, found));
     EXPECT_NE(manifest.find("<assembly"), std::string::npos);
     EXPECT_EQ(manifest.find("dependency"), std::string::npos);
 }
