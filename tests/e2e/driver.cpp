@@ -62,13 +62,6 @@ std::string WindowsPath(std::string path)
     return path;
 }
 
-LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    DWORD_PTR result = 0;
-    SendMessageTimeoutA(window, message, wParam, lParam, SMTO_ABORTIFHUNG, MESSAGE_TIMEOUT_MS, &result);
-    return static_cast<LRESULT>(result);
-}
-
 // Memory inside the program, for list-view requests that carry pointers.
 class RemoteBuffer {
 public:
@@ -95,6 +88,13 @@ private:
 };
 
 }  // namespace
+
+LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(window, message, wParam, lParam, SMTO_ABORTIFHUNG, MESSAGE_TIMEOUT_MS, &result);
+    return static_cast<LRESULT>(result);
+}
 
 bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs)
 {
@@ -157,56 +157,11 @@ std::string Program::Text(HWND window) const
     return text;
 }
 
-std::string Program::Text(HWND dialog, int id) const
-{
-    return Text(GetDlgItem(dialog, id));
-}
-
-bool Program::FieldBecomes(int id, const std::string& text, DWORD timeoutMs) const
-{
-    return WaitUntil([&] { return Field(id) == text; }, timeoutMs);
-}
-
-void Program::SetText(HWND dialog, int id, const std::string& text) const
-{
-    Send(GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
-}
-
-bool Program::Enabled(int id) const
-{
-    return IsWindowEnabled(GetDlgItem(mainWindow_, id)) != FALSE;
-}
-
-bool Program::Checked(HWND dialog, int id) const
-{
-    return Send(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
-}
-
-void Program::Click(HWND dialog, int id) const
-{
-    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
-}
-
-void Program::Command(HWND dialog, int id) const
-{
-    Send(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
-}
-
-void Program::PressButton(HWND dialog, int id) const
-{
-    Send(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
-}
-
 HWND Program::WaitForOwnedDialog(HWND owner, DWORD timeoutMs) const
 {
     HWND found = nullptr;
     WaitUntil([&] { return (found = OwnedDialog(owner)) != nullptr; }, timeoutMs);
     return found;
-}
-
-bool Program::NoOwnedDialogFor(HWND owner, DWORD forMs) const
-{
-    return !WaitUntil([&] { return OwnedDialog(owner) != nullptr; }, forMs);
 }
 
 ShownMessage Program::AnswerMessageBox(HWND owner, DWORD timeoutMs) const
@@ -249,12 +204,6 @@ HWND Program::OpenConfig() const
     HWND dialog = WaitForOwnedDialog(mainWindow_);
     if (dialog != nullptr) WaitUntil([&] { return GetDlgItem(dialog, IDC_CONFIG_LIST) != nullptr; }, 5000);
     return dialog;
-}
-
-void Program::CloseConfig(HWND dialog, int button) const
-{
-    Click(dialog, button);
-    WaitUntil([&] { return !IsWindow(dialog); }, 10000);
 }
 
 std::vector<std::string> Program::Rows(HWND dialog) const

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "ui/control_ids.h"
+
 namespace {
 
 // Reads the words of a resource as the dialog manager does.
@@ -203,8 +205,15 @@ TEST(Templates, MainWindowAndConfiguration)
     });
 }
 
-TEST(Templates, IconGroupHoldsTheThreeImagesAndTheManifestNoDependency)
+TEST(Templates, PictureIconGroupAndManifest)
 {
+    auto* picture = reinterpret_cast<const BITMAPINFOHEADER*>(LoadData(MAKEINTRESOURCEA(IDB_ABOUT_PICTURE), MAKEINTRESOURCEA(2)));
+    ASSERT_NE(picture, nullptr);  // the About box's, stored at 24 bits per pixel
+    EXPECT_EQ(picture->biWidth, 279);
+    EXPECT_EQ(picture->biHeight, 225);
+    EXPECT_EQ(picture->biBitCount, 24);
+    EXPECT_EQ(picture->biCompression, static_cast<DWORD>(BI_RGB));
+
     Reader in = {LoadData("OLVARIN", MAKEINTRESOURCEA(14)), nullptr};  // RT_GROUP_ICON
     ASSERT_NE(in.base, nullptr);
     in.at = in.base + 4;
