@@ -57,6 +57,15 @@ void ReportFileLimit()
                    "Too many files", MB_ICONWARNING | MB_OK);
 }
 
+long ReadHandle(void* source, unsigned char* buffer, size_t size)
+{
+    DWORD got = 0;
+    if (!ReadFile(static_cast<HANDLE>(source), buffer, static_cast<DWORD>(size), &got, nullptr)) {
+        return -1;
+    }
+    return static_cast<long>(got);
+}
+
 }  // namespace
 
 const char* RecordedPath(const char* fullPath, bool includeDriveLetter)
@@ -69,19 +78,6 @@ const char* RecordedPath(const char* fullPath, bool includeDriveLetter)
     }
     return fullPath + 2;
 }
-
-namespace {
-
-long ReadHandle(void* source, unsigned char* buffer, size_t size)
-{
-    DWORD got = 0;
-    if (!ReadFile(static_cast<HANDLE>(source), buffer, static_cast<DWORD>(size), &got, nullptr)) {
-        return -1;
-    }
-    return static_cast<long>(got);
-}
-
-}  // namespace
 
 uint32_t FileChecksum(const char* fullPath)
 {
