@@ -4,6 +4,7 @@
 
 #include <stdexcept>
 
+#include "support/window_search.h"
 #include "ui/control_ids.h"
 
 namespace {
@@ -12,43 +13,9 @@ constexpr DWORD MESSAGE_TIMEOUT_MS = 5000;
 constexpr int MESSAGE_TEXT_ID = 0xFFFF;  // the static that holds a box's text
 constexpr int FILE_NAME_FIELD_ID = 1148;  // the pickers' own
 
-using WindowTest = std::function<bool(HWND)>;
-
-std::string ClassOf(HWND window)
-{
-    char name[64] = "";
-    GetClassNameA(window, name, sizeof name);
-    return name;
-}
-
-struct Search {
-    WindowTest match;
-    HWND found;
-};
-
-BOOL CALLBACK TakeFirstMatch(HWND window, LPARAM parameter)
-{
-    auto* search = reinterpret_cast<Search*>(parameter);
-    if (!search->match(window)) return TRUE;
-    search->found = window;
-    return FALSE;
-}
-
-// The first top-level window (or child of parent) that match accepts.
-HWND FindWindowWhere(const WindowTest& match, HWND parent = nullptr)
-{
-    Search search = {match, nullptr};
-    if (parent != nullptr) {
-        EnumChildWindows(parent, TakeFirstMatch, reinterpret_cast<LPARAM>(&search));
-    } else {
-        EnumWindows(TakeFirstMatch, reinterpret_cast<LPARAM>(&search));
-    }
-    return search.found;
-}
-
 HWND OwnedDialog(HWND owner)
 {
-    return FindWindowWhere([owner](HWND window) {
+    return FindTopWindow([owner](HWND window) {
         return IsWindowVisible(window) && ClassOf(window) == "#32770" && GetWindow(window, GW_OWNER) == owner;
     });
 }
@@ -123,7 +90,7 @@ Program::Program(const std::string& programPath)
     process_ = info.hProcess;
     DWORD processId = info.dwProcessId;
     WaitUntil([&] {
-        mainWindow_ = FindWindowWhere([processId](HWND window) {
+        mainWindow_ = FindTopWindow([processId](HWND window) {
             DWORD owner = 0;
             GetWindowThreadProcessId(window, &owner);
             return owner == processId && ClassOf(window) == "olvarin" && IsWindowVisible(window);
@@ -185,7 +152,7 @@ void Program::ChooseFile(int button, const std::string& path) const
         Click(picker, IDCANCEL);
     } else {
         HWND field = GetDlgItem(picker, FILE_NAME_FIELD_ID);
-        HWND edit = FindWindowWhere([](HWND window) { return ClassOf(window) == "Edit"; }, field);
+        HWND edit = FindChildWindow(field, [](HWND window) { return ClassOf(window) == "Edit"; });
         Send(edit != nullptr ? edit : field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(WindowsPath(path).c_str()));
         Click(picker, IDOK);
     }

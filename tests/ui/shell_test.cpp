@@ -12,44 +12,22 @@
 
 #include "model/app_state.h"
 #include "support/test_files.h"
+#include "support/window_search.h"
 #include "ui/control_ids.h"
 #include "ui/shell.h"
 
 namespace {
 
-using WindowTest = std::function<bool(HWND)>;
-
-struct Search {
-    WindowTest match;
-    HWND found;
-};
-
-BOOL CALLBACK TakeFirstMatch(HWND window, LPARAM param)
-{
-    auto* search = reinterpret_cast<Search*>(param);
-    if (!search->match(window)) return TRUE;
-    search->found = window;
-    return FALSE;
-}
-
 // The first visible top-level window of thread that match accepts.
-HWND FindThreadWindow(DWORD thread, const WindowTest& match)
+HWND FindVisibleThreadWindow(DWORD thread, const WindowTest& match)
 {
-    Search search = {[&](HWND window) { return IsWindowVisible(window) && match(window); }, nullptr};
-    EnumThreadWindows(thread, TakeFirstMatch, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    return FindThreadWindow(thread, [&](HWND window) { return IsWindowVisible(window) && match(window); });
 }
 
 // The first descendant of parent whose class is className.
 HWND FindChild(HWND parent, const char* className)
 {
-    Search search = {[&](HWND window) {
-        char name[32] = "";
-        GetClassNameA(window, name, sizeof name);
-        return lstrcmpiA(name, className) == 0;
-    }, nullptr};
-    EnumChildWindows(parent, TakeFirstMatch, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    return FindChildWindow(parent, [&](HWND window) { return lstrcmpiA(ClassOf(window).c_str(), className) == 0; });
 }
 
 // On another thread: waits (bounded) for the picker that match accepts on
@@ -61,7 +39,7 @@ std::thread AnswerPicker(WindowTest match, std::function<void(HWND)> act, int bu
         HWND picker = nullptr;
         for (int tries = 0; tries < 200 && picker == nullptr; ++tries) {
             Sleep(50);
-            picker = FindThreadWindow(thread, match);
+            picker = FindVisibleThreadWindow(thread, match);
         }
         if (picker == nullptr) return;
         Sleep(300);  // let the picker finish filling itself in
@@ -195,7 +173,7 @@ TEST(HelpPage, PathBelowTheProgramFolderNeverOverrunsItsBuffer)
     }
     ShowHelpPage(nullptr, tooLong.c_str());  // shows nothing, harms nothing
     ShowHelpPage(nullptr, "no-such-page.htm");
-    EXPECT_EQ(FindThreadWindow(GetCurrentThreadId(), [](HWND) { return true; }), nullptr);
+    EXPECT_EQ(FindVisibleThreadWindow(GetCurrentThreadId(), [](HWND) { return true; }), nullptr);
 }
 
 TEST(AboutBox, ShowsTheVersionAndPictureCentredOverTheMainWindow)
