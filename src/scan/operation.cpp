@@ -167,8 +167,8 @@ void DisableStopButton(HWND window)
 
 void StartOperation(HWND window)
 {
-    // Only one worker at a time, also in the moment between a finishing
-    // worker giving the buttons back and its end.
+    // Only one worker at a time, even should a command reach us while a
+    // finishing worker still holds the tables.
     int32_t idle = 0;
     if (!appState.workerRunning.compare_exchange_strong(idle, 1)) {
         return;
@@ -214,10 +214,12 @@ void EndOperation(HWND window)
     }
     KillTimer(appState.mainWindow.load(), REFRESH_TIMER);
     appState.operationStatus.store(Stopped);
-    SwitchButtons(window, false);
-    RefreshStatusPanel(window);
     if (onWorkerThread) {
-        // Last: from here on a new operation may start.
+        // The worker is done with the tables. Free the way for the next
+        // operation before the buttons come back, so that a click on a button
+        // that shows enabled is never ignored; what is left here only reads.
         appState.workerRunning.store(0);
     }
+    SwitchButtons(window, false);
+    RefreshStatusPanel(window);
 }

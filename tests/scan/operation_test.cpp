@@ -130,7 +130,16 @@ protected:
         ASSERT_TRUE(WaitForWorker()) << "the worker did not end";
     }
 
-    static bool WaitForWorker() { return PumpUntil([] { return appState.workerRunning == 0; }, 60000); }
+    // The worker frees the way for the next operation and then gives the
+    // buttons back, Exit last: wait for both.
+    static bool WaitForWorker()
+    {
+        return PumpUntil([] {
+            HWND main = appState.mainWindow.load();
+            return appState.workerRunning == 0 &&
+                   (main == nullptr || IsWindowEnabled(GetDlgItem(main, IDC_MAIN_EXIT)));
+        }, 60000);
+    }
 
     void ExpectRunningButtons(bool stopEnabled)
     {
