@@ -220,6 +220,8 @@ void EndOperation(HWND window)
         // that shows enabled is never ignored; what is left here only reads.
         appState.workerRunning.store(0);
     }
-    SwitchButtons(window, false);
+    // The panel shows the final state before the buttons come back, so that
+    // whoever sees them enabled also reads the finished figures.
     RefreshStatusPanel(window);
+    SwitchButtons(window, false);
 }
