@@ -16,3 +16,12 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     add_test(NAME product_check
         COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/check-product.sh $<TARGET_FILE:olvarin>)
 endif()
+
+# The console program: the same operations for unattended runs, with exit
+# codes. Console subsystem, with the program's icon and manifest.
+add_executable(olvarin-cli src/cli/olvarin_cli.cpp)
+target_link_libraries(olvarin-cli PRIVATE olvarin_resources olvarin_win)
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    add_test(NAME product_check_cli
+        COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/check-product.sh $<TARGET_FILE:olvarin-cli> console)
+endif()

@@ -1,16 +1,21 @@
 #!/usr/bin/env bash
-# Checks the built 32-bit program without running it: a PE32 GUI program
-# for x86, importing only Windows' own DLLs, with its resources and a
-# manifest that declares no dependencies.
-#   check-product.sh PATH/olvarin.exe
+# Checks a built 32-bit program without running it: a PE32 program for x86
+# of the given subsystem (gui unless told), importing only Windows' own
+# DLLs, with its resources and a manifest that declares no dependencies.
+#   check-product.sh PATH/olvarin.exe [gui|console]
 set -euo pipefail
 exe=$1
+subsystem=${2:-gui}
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 description=$(file -b "$exe")
 echo "file: $description"
 [[ $description == PE32\ executable* ]] || fail "not a 32-bit PE program"
-[[ $description == *"(GUI)"* ]] || fail "not a GUI program"
+case $subsystem in
+gui) [[ $description == *"(GUI)"* ]] || fail "not a GUI program" ;;
+console) [[ $description == *"(console)"* ]] || fail "not a console program" ;;
+*) fail "unknown subsystem $subsystem" ;;
+esac
 [[ $description == *"Intel 80386"* ]] || fail "not built for x86"
 
 allowed="kernel32.dll user32.dll gdi32.dll comctl32.dll comdlg32.dll shell32.dll ole32.dll advapi32.dll msvcrt.dll"

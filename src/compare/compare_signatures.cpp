@@ -7,7 +7,7 @@
 #include "model/app_state.h"
 #include "ui/message_box.h"
 
-void CompareSignatures()
+bool FindScanDifferences()
 {
     bool checksums = appState.calculateChecksums.load(std::memory_order_relaxed) != 0;
     FindDifferences(appState.ScanTable, appState.LoadedTable, checksums, appState.differenceTable);
@@ -16,7 +16,14 @@ void CompareSignatures()
         ShowMessageBox(appState.mainWindow.load(),
                        "The signatures are identical. All files are the same",
                        "OK - No difference", MB_ICONINFORMATION | MB_OK);
-        return;
+        return false;
     }
-    WriteResultReport();
+    return true;
+}
+
+void CompareSignatures()
+{
+    if (FindScanDifferences()) {
+        WriteResultReport();
+    }
 }

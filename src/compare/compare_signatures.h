@@ -4,3 +4,7 @@
 // table; then tells the user that nothing differs, or writes and opens the
 // result report. Runs on the worker thread of a Compare.
 void CompareSignatures();
+
+// The comparison alone, for every front end: fills the difference table and
+// tells the user when nothing differs. True when a result report is due.
+bool FindScanDifferences();

@@ -106,12 +106,18 @@ void WriteResultReport()
 {
     char path[RESULT_PATH_SIZE];
     BuildResultFilePath(path);
+    if (WriteResultFile(path)) {
+        ViewResult(appState.mainWindow.load());
+    }
+}
 
+bool WriteResultFile(const char* path)
+{
     // Binary: the text carries its own CR LF line ends.
     std::FILE* file = path[0] != '\0' ? std::fopen(path, "wb") : nullptr;
     if (file == nullptr) {
         ShowCannotCreate();
-        return;
+        return false;
     }
     bool written = WriteReportText(file, appState.differenceTable, appState.ScanTable,
                                    appState.LoadedTable);
@@ -121,9 +127,8 @@ void WriteResultReport()
     // A report cut short (a full disk, say) would be read as the whole list.
     if (!written) {
         ShowCannotCreate();
-        return;
     }
-    ViewResult(appState.mainWindow.load());
+    return written;
 }
 
 void ViewResult(HWND)

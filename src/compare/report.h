@@ -7,6 +7,10 @@ constexpr int RESULT_PATH_SIZE = 300;
 // Writes the sorted difference table to the result file and opens it.
 void WriteResultReport();
 
+// Writes the report of the difference table to path, without opening it.
+// False, after telling the user, when it could not be written whole.
+bool WriteResultFile(const char* path);
+
 // Opens the result file with the program associated with ".txt" files.
 void ViewResult(HWND window);
 

@@ -53,7 +53,9 @@ struct StopButtonHookInstaller {
     StopButtonHookInstaller() { SetDisableStopButtonHook(DisableStopButtonOf); }
 } stopButtonHookInstaller;
 
-bool PreconditionsMet()
+}  // namespace
+
+bool OperationPreconditionsMet()
 {
     HWND owner = appState.mainWindow.load();
     if (appState.operationMode.load() == Compare && appState.signatureLoaded.load() == 0) {
@@ -74,6 +76,8 @@ bool PreconditionsMet()
     }
     return true;
 }
+
+namespace {
 
 void ClearScan()
 {
@@ -105,8 +109,20 @@ void WalkIncludedDirectories()
     }
 }
 
-// The scan becomes the loaded signature, also when it was stopped or hit the
-// file limit.
+}  // namespace
+
+void ScanIncludedDirectories()
+{
+    ClearScan();
+    // stopRequested was cleared by whoever started the operation, so that a
+    // Stop pressed before this point still counts.
+    appState.operationStatus.store(Building);
+    WalkIncludedDirectories();
+
+    appState.operationStatus.store(Sorting);
+    SortRecords(appState.ScanTable, appState.scanFileCount.load());
+}
+
 void PublishNewSignature()
 {
     std::memcpy(appState.LoadedTable, appState.ScanTable, sizeof appState.LoadedTable);
@@ -126,25 +142,19 @@ void PublishNewSignature()
     appState.signatureLoaded.store(1);
 }
 
+namespace {
+
 void RunOperation()
 {
-    if (!PreconditionsMet()) {
+    if (!OperationPreconditionsMet()) {
         return;
     }
     SetTimer(appState.mainWindow.load(), REFRESH_TIMER, REFRESH_PERIOD_MS, nullptr);
-    ClearScan();
     bool create = appState.operationMode.load() == Create;
     if (create) {
         PublishText(appState.header.name, SIGNATURE_NAME_SIZE, "A new signature is being created");
     }
-    // stopRequested was cleared by StartOperation, so that a Stop pressed
-    // before this point still counts.
-    appState.operationStatus.store(Building);
-    WalkIncludedDirectories();
-
-    appState.operationStatus.store(Sorting);
-    SortRecords(appState.ScanTable, appState.scanFileCount.load());
-
+    ScanIncludedDirectories();
     if (create) {
         PublishNewSignature();
     } else {

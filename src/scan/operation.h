@@ -25,3 +25,18 @@ void DisableStopButton(HWND window);
 // the worker back or to see a failure. Returns the thread's handle or NULL.
 using WorkerThreadStarter = HANDLE (*)(LPTHREAD_START_ROUTINE routine);
 void SetWorkerThreadStarter(WorkerThreadStarter starter);
+
+// The steps of an operation that need no window, for every front end.
+
+// Refuses, with its message, a Compare without a signature or an operation
+// without a directory entry. True when the operation may run.
+bool OperationPreconditionsMet();
+
+// Empties the scan, walks every Include entry of the directory list into the
+// ScanTable and sorts it, setting the status as it goes. Stops early when
+// stopRequested is set.
+void ScanIncludedDirectories();
+
+// The scan becomes the loaded signature "New signature" with the options in
+// force, also when it was stopped or hit the file limit.
+void PublishNewSignature();

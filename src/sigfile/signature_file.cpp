@@ -113,12 +113,18 @@ void SaveSignatureFile(HWND window)
                           SAVE_PICKER_TITLE)) {
         return;
     }
+    SaveSignatureTo(path, fileTitle);
+}
+
+bool SaveSignatureTo(const char* path, const char* fileTitle)
+{
     SaveError error = SaveToPath(path, fileTitle);
     if (error != SaveError::None) {
         ShowError(SaveErrorText(error), SAVE_ERROR_TITLE);
-        return;
+        return false;
     }
     NameSavedSignature(fileTitle);
+    return true;
 }
 
 bool LoadSignatureFile(HWND window)
@@ -129,6 +135,11 @@ bool LoadSignatureFile(HWND window)
     if (!chooseFileToOpen(window, path, fileTitle, SIGNATURE_FILE_FILTER, SIGNATURE_FILE_EXTENSION)) {
         return false;
     }
+    return LoadSignatureFrom(path, fileTitle);
+}
+
+bool LoadSignatureFrom(const char* path, const char* fileTitle)
+{
     LoadError error = LoadFromPath(path, fileTitle);
     if (error == LoadError::None) {
         return true;

@@ -19,6 +19,12 @@ void SaveSignatureFile(HWND window);
 // the load failed (after its message the state is "No signature loaded").
 bool LoadSignatureFile(HWND window);
 
+// Save and Load without their pickers, for a path already chosen; the header's
+// name becomes fileTitle. True when the file was written or loaded; failures
+// are told and handled as above.
+bool SaveSignatureTo(const char* path, const char* fileTitle);
+bool LoadSignatureFrom(const char* path, const char* fileTitle);
+
 // The picker filter: one description and pattern, ending in a double NUL.
 constexpr char SIGNATURE_FILE_FILTER[] = "Signature Files (*.SIG)\0*.sig\0";
 constexpr char SIGNATURE_FILE_EXTENSION[] = "sig";

@@ -223,16 +223,25 @@ void AddDirectory(HWND dialog)
 {
     char path[DIRECTORY_PATH_SIZE] = "";
     GetDlgItemTextA(dialog, IDC_CONFIG_DIRECTORY, path, sizeof path);
+    LRESULT action = SendDlgItemMessageA(dialog, IDC_CONFIG_ACTION, CB_GETCURSEL, 0, 0);
+    int slot = AddDirectoryEntry(dialog, path, action == INCLUDE_POSITION ? Include : Exclude);
+    if (slot >= 0) {
+        InsertRow(0, slot);
+    }
+}
+
+int AddDirectoryEntry(HWND owner, char* path, int32_t action)
+{
     size_t length = std::strlen(path);
     if (length > 0 && path[length - 1] == '\\') {
         path[--length] = '\0';
     }
     if (length <= 1) {
-        Refuse(dialog,
+        Refuse(owner,
                "You must enter a directory name before adding\nit to the list. Use the browse button to select\n"
                "a directory, then add it.",
                "Olvarin - No directory entered");
-        return;
+        return -1;
     }
 
     int freeSlot = -1;
@@ -242,25 +251,24 @@ void AddDirectory(HWND dialog)
                 freeSlot = slot;
             }
         } else if (std::strcmp(SlotPath(slot).text, path) == 0) {
-            Refuse(dialog,
+            Refuse(owner,
                    "The directory you have selected is already in the list\nPlease select another directory.",
                    "Olvarin - Duplicate directory selected");
-            return;
+            return -1;
         }
     }
     if (freeSlot < 0) {
-        Refuse(dialog,
+        Refuse(owner,
                "The maximum number of directories has been reached.\nYou will need to delete a directory before "
                "adding\nmore to the list",
                "Olvarin - Too many directories");
-        return;
+        return -1;
     }
 
     std::memcpy(List().paths[freeSlot], path, length + 1);
-    LRESULT action = SendDlgItemMessageA(dialog, IDC_CONFIG_ACTION, CB_GETCURSEL, 0, 0);
-    List().actions[freeSlot] = action == INCLUDE_POSITION ? Include : Exclude;
-    InsertRow(0, freeSlot);
+    List().actions[freeSlot] = action;
     List().count += 1;
+    return freeSlot;
 }
 
 void RemoveDirectories(HWND dialog)

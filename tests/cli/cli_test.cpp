@@ -1,0 +1,184 @@
+// The console program, run as a child process on trees the tests make.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "support/test_files.h"
+
+namespace {
+
+struct Outcome {
+    DWORD exitCode;
+    std::string out;
+    std::string err;
+};
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The child's output without the CR that text mode adds to each line.
+std::string ReadOutput(const std::string& path)
+{
+    std::string text = ReadFile(path);
+    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+    return text;
+}
+
+Outcome RunCli(const std::vector<std::string>& args)
+{
+    static const std::string folder = MakeTestFolder("cli-output");
+    const std::string outPath = folder + "\\out.txt";
+    const std::string errPath = folder + "\\err.txt";
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE out = CreateFileA(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
+    HANDLE err = CreateFileA(errPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
+    std::string commandLine = "\"" OLVARIN_CLI_PATH "\"";
+    for (const std::string& arg : args) {
+        // A backslash before the closing quote would escape it.
+        commandLine += " \"" + arg + (!arg.empty() && arg.back() == '\\' ? "\\\"" : "\"");
+    }
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = out;
+    startup.hStdError = err;
+    PROCESS_INFORMATION child = {};
+    Outcome outcome = {~0u, "", ""};
+    if (CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &child)) {
+        if (WaitForSingleObject(child.hProcess, 120000) != WAIT_OBJECT_0) TerminateProcess(child.hProcess, ~0u);
+        GetExitCodeProcess(child.hProcess, &outcome.exitCode);
+        CloseHandle(child.hThread);
+        CloseHandle(child.hProcess);
+    }
+    CloseHandle(out);
+    CloseHandle(err);
+    outcome.out = ReadOutput(outPath);
+    outcome.err = ReadOutput(errPath);
+    return outcome;
+}
+
+void SetTimes(const std::string& path, FILETIME time)
+{
+    HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    SetFileTime(file, &time, &time, &time);
+    CloseHandle(file);
+}
+
+}  // namespace
+
+TEST(Cli, BadCommandLinesAndRefusedEntriesExitTwo)
+{
+    std::string tree = MakeTestFolder("cli-refused");
+    std::string sig = tree + "\\never.sig";
+    const struct {
+        std::vector<std::string> args;
+        std::string err;  // its first line; the usage follows a bad command line
+        bool usage;
+    } cases[] = {
+        {{}, "olvarin-cli: no command given", true},
+        {{"check", sig}, "olvarin-cli: unknown command 'check'", true},
+        {{"create", sig, "--exclude", tree}, "olvarin-cli: create needs at least one --include", true},
+        {{"create", sig, "--include"}, "olvarin-cli: --include needs a value", true},
+        {{"compare", sig, "other.sig"}, "olvarin-cli: unexpected 'other.sig' for compare", true},
+        {{"show", sig, "--checksums"}, "olvarin-cli: unexpected '--checksums' for show", true},
+        {{"show"}, "olvarin-cli: show needs a signature file", true},
+        {{"create", sig, "--include", tree, "--exclude", tree + "\\"},
+         "The directory you have selected is already in the list", false},
+        {{"create", sig, "--include", "\\"}, "You must enter a directory name before adding", false},
+    };
+    for (const auto& c : cases) {
+        Outcome outcome = RunCli(c.args);
+        EXPECT_EQ(outcome.exitCode, 2u) << c.err;
+        EXPECT_EQ(outcome.err.substr(0, outcome.err.find('\n')), c.err);
+        EXPECT_EQ(outcome.err.find("\nUsage:\n") != std::string::npos, c.usage) << c.err;
+    }
+    EXPECT_EQ(GetFileAttributesA(sig.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST(Cli, CreateShowCompareAndDamagedFiles)
+{
+    std::string tree = MakeTestFolder("cli-tree");
+    MakeFolder(tree + "\\skip");
+    for (const char* name : {"same", "gone", "grows", "rewritten", "touched", "tampered", "readonly", "skip\\x"}) {
+        WriteTestFile(tree + "\\" + name + ".txt", "ab");
+    }
+    SetTimes(tree + "\\same.txt", {0, 0x01D00000});
+    std::string folder = MakeTestFolder("cli-files");
+    std::string sig = folder + "\\cli.sig";
+    std::string report = folder + "\\report.txt";
+    std::string recorded = tree.substr(2);  // without the drive letter
+
+    Outcome created = RunCli({"create", sig, "--include", tree + "\\", "--exclude", tree + "\\skip", "--checksums"});
+    EXPECT_EQ(created.exitCode, 0u);
+    EXPECT_EQ(created.out, "Recorded 7 files in 1 folders (0.0 MB) in " + sig + "\n");
+    EXPECT_EQ(created.err, "");  // no progress line without a console
+
+    Outcome shown = RunCli({"show", sig, "--records"});
+    EXPECT_EQ(shown.exitCode, 0u);
+    EXPECT_EQ(shown.out.substr(0, shown.out.find("\n" + recorded) + 1),
+              "Name: cli.sig\nLayout: 1\nFolders: 1\nFiles: 7\nTotal size: 14 bytes (0.0 MB)\n"
+              "Checksums: yes\nDrive letter: no\nInclude " + tree + "\nExclude " + tree + "\\skip\n");
+    EXPECT_NE(shown.out.find("\n" + recorded + "\\same.txt\t2\t00000020\t2014-11-14T11:41:59Z\t"
+                             "2014-11-14T11:41:59Z\t1058\n"), std::string::npos);
+    EXPECT_EQ(std::count(shown.out.begin(), shown.out.end(), '\t'), 7 * 5);
+
+    Outcome same = RunCli({"compare", sig, "--report", report});
+    EXPECT_EQ(same.exitCode, 0u);
+    EXPECT_EQ(same.err, "The signatures are identical. All files are the same\n");
+    EXPECT_EQ(GetFileAttributesA(report.c_str()), INVALID_FILE_ATTRIBUTES);
+
+    DeleteFileA((tree + "\\gone.txt").c_str());
+    WriteTestFile(tree + "\\new.txt", "n");
+    WriteTestFile(tree + "\\grows.txt", "abc");
+    WriteTestFile(tree + "\\rewritten.txt", "AB");
+    SetTimes(tree + "\\touched.txt", {0, 0x01D00000});
+    SetFileAttributesA((tree + "\\readonly.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+    WriteTestFile(tree + "\\skip\\x.txt", "excluded");
+    // A signature from elsewhere may differ in a modify time alone.
+    std::string bytes = ReadFile(sig);
+    size_t details = bytes.find(recorded + "\\tampered.txt") + recorded.size() + 13;
+    bytes[details + 12] ^= 1;  // the low byte of the last-write time
+    WriteTestFile(sig, bytes);
+
+    Outcome changed = RunCli({"compare", sig, "--report", report});
+    EXPECT_EQ(changed.exitCode, 1u);
+    EXPECT_EQ(changed.out,
+              "Extra files: 1\nMissing files: 1\nDifferent size: 1\nDifferent creation time: 1\n"
+              "Different modify time: 1\nDifferent attributes: 1\nDifferent checksum: 1\nReport: " + report + "\n");
+    EXPECT_EQ(ReadFile(report),
+              "**** Olvarin Result file V1.3 build 1001 ****\r\n\r\n"
+              "**** Extra files on this PC ****\r\n" + recorded + "\\new.txt\r\n"
+              "**** Missing files on this PC ****\r\n" + recorded + "\\gone.txt\r\n"
+              "**** Files that are different in size ****\r\n" + recorded + "\\grows.txt\r\n"
+              "**** Files that have a different creation time ****\r\n" + recorded + "\\touched.txt\r\n"
+              "**** Files that have a different modify time ****\r\n" + recorded + "\\tampered.txt\r\n"
+              "**** Files that have a different attributes ****\r\n" + recorded + "\\readonly.txt\r\n"
+              "**** Files that have a different checksum ****\r\n" + recorded + "\\rewritten.txt\r\n");
+    SetFileAttributesA((tree + "\\readonly.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+
+    const struct {
+        std::string contents;
+        std::string err;
+    } damaged[] = {
+        {"", "Error: Could not read signature info from the signature file (01)"},
+        {std::string(400, 'x'), "Error: Corrupt signature file (02)"},
+        {bytes.substr(0, 1000), "Error: Could not read the directory list from the signature file (05)"},
+    };
+    for (const auto& d : damaged) {
+        WriteTestFile(sig, d.contents);
+        for (const char* command : {"compare", "show"}) {
+            Outcome outcome = RunCli({command, sig});
+            EXPECT_EQ(outcome.exitCode, 2u) << d.err;
+            EXPECT_EQ(outcome.err, d.err + "\n");
+        }
+    }
+}
