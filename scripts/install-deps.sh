@@ -8,7 +8,7 @@ packages=(
     mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
     wine64 xvfb xauth x11-apps imagemagick
     googletest libgtest-dev libgmock-dev libbenchmark-dev
-    python3 file bc hashdeep
+    python3 file bc hashdeep zip
 )
 
 missing=()

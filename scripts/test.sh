@@ -28,6 +28,13 @@ if [ -n "$(ctest --preset windows-x86 -N 2>/dev/null | grep -E '^ +Test +#')" ];
     ctest --preset windows-x86 || status=1
 fi
 
+echo "=== package: the release zip, its file list and both programs"
+if zip=$(bash scripts/package.sh | tail -n 1); then
+    bash scripts/check-package.sh "$zip" || status=1
+else
+    status=1
+fi
+
 echo "=== fuzzing: the signature reader (clang, libFuzzer, ASan, UBSan; about a minute)"
 bash scripts/fuzz.sh 60 || status=1
 
