@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ clang libclang-rt-14-dev
     mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
-    wine64 xvfb xauth x11-apps imagemagick
+    wine64 fonts-wine xvfb xauth x11-apps imagemagick
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     python3 file bc hashdeep zip
 )

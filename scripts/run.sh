@@ -43,6 +43,7 @@ if [ ! -d "$WINEPREFIX" ]; then
     /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1
     /usr/lib/wine/wineserver -w
 fi
+bash scripts/wine-fonts.sh "$WINEPREFIX"
 
 program="$PWD/build/windows-x64/olvarin.exe"
 echo "Starting $program"
