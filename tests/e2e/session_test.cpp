@@ -157,6 +157,22 @@ TEST_F(Session, RefusalsThenCreateSaveChangeLoadCompareWritesTheResultFile)
               "**** Files that are different in size ****\r\n" + recorded + "\\sub\\c.txt\r\n"
               "**** Files that have a different checksum ****\r\n" + recorded + "\\a.txt\r\n");
     EXPECT_EQ(ReadFile(openLog), ResultFilePath() + "\n");
+    {
+        // The console program's report for the same signature and tree is the window's, byte for byte.
+        std::string cliReport = TestFilesRoot() + "\\cli-session-report.txt";
+        std::string command = "\"" OLVARIN_CLI_PATH "\" compare \"" + signaturePath + "\" --report \"" + cliReport + "\"";
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION cli = {};
+        ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &cli));
+        EXPECT_EQ(WaitForSingleObject(cli.hProcess, 60000), WAIT_OBJECT_0);
+        DWORD exitCode = 0;
+        GetExitCodeProcess(cli.hProcess, &exitCode);
+        CloseHandle(cli.hThread);
+        CloseHandle(cli.hProcess);
+        EXPECT_EQ(exitCode, 1u);
+        EXPECT_EQ(ReadFile(cliReport), ReadFile(ResultFilePath()));
+    }
     second.Click(IDC_MAIN_VIEW_RESULT);  // opens the same file again
     EXPECT_TRUE(WaitUntil([&] { return ReadFile(openLog) == ResultFilePath() + "\n" + ResultFilePath() + "\n"; }));
 }
