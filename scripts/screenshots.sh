@@ -24,6 +24,8 @@ if [ ! -d "$WINEPREFIX" ]; then
     /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1
     /usr/lib/wine/wineserver -w
 fi
+# Wine's own fonts, so that caption buttons and dialog labels are drawn whole.
+bash "$root/scripts/wine-fonts.sh" "$WINEPREFIX"
 # No window manager runs on the virtual display: let Wine draw the title
 # bars itself.
 /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
