@@ -67,6 +67,10 @@ LoadError ReadLegacyDirectoryList(ByteSource& source, SignatureTarget& target)
     // Old files say "drive letter included" with a zero; they carry no
     // checksum option, so that one stays as it is.
     target.includeDriveLetter = target.header->legacyDriveLetterFlag == 0 ? 1 : 0;
+    // The list carries the options in force, as a Create leaves it, so that
+    // saving this signature again keeps them.
+    list.includeDriveLetter = static_cast<uint8_t>(target.includeDriveLetter & 0xFF);
+    list.calculateChecksums = static_cast<uint8_t>(target.calculateChecksums & 0xFF);
     return LoadError::None;
 }
 

@@ -268,8 +268,8 @@ TEST(SignatureRead, LegacyLayoutTakesDirectoriesAndTheDriveLetterFlag)
         EXPECT_EQ(got.list.count, 2);
         EXPECT_STREQ(got.list.paths[1], "C:\\old\\skip");
         EXPECT_EQ(got.list.actions[1], Exclude);
-        EXPECT_EQ(got.list.includeDriveLetter, 0);
-        EXPECT_EQ(got.list.calculateChecksums, 0);
+        EXPECT_EQ(got.list.includeDriveLetter, 1);
+        EXPECT_EQ(got.list.calculateChecksums, checksums);
         EXPECT_EQ(got.list.paths[2][0], '\0');
         ExpectRecord(got.records[1], "C:\\old\\b.txt", 2);
         EXPECT_TRUE(SlotEmpty(got.records[2]));
@@ -367,7 +367,7 @@ TEST_F(SignatureState, FullTableRoundTripsWhateverTheHeaderCountsAndOneMoreIsRef
     EXPECT_EQ(Save("gap.sig").size(), 8264u + 2 * (4 + 13 + 36));
 }
 
-TEST_F(SignatureState, LegacyFileSavedAgainTurnsBothOptionsOffAndAnEmptyOneLoadsBackEmpty)
+TEST_F(SignatureState, LegacyFileSavedAgainKeepsBothOptionsAndAnEmptyOneLoadsBackEmpty)
 {
     SignatureBytes legacy(LAYOUT_LEGACY);
     legacy.header.legacyDriveLetterFlag = 0;
@@ -379,8 +379,8 @@ TEST_F(SignatureState, LegacyFileSavedAgainTurnsBothOptionsOffAndAnEmptyOneLoads
 
     ASSERT_EQ(Load(Save("again.sig"), "again.sig"), LoadError::None);
     EXPECT_EQ(appState.header.layoutVersion, 1);
-    EXPECT_EQ(appState.includeDriveLetter, 0);
-    EXPECT_EQ(appState.calculateChecksums, 0);
+    EXPECT_EQ(appState.includeDriveLetter, 1);
+    EXPECT_EQ(appState.calculateChecksums, 1);
     EXPECT_STREQ(appState.directoryList.paths[0], "C:\\old");
     ExpectRecord(appState.LoadedTable[0], "C:\\old\\a", 1);
 
