@@ -241,6 +241,7 @@ int RunCreate(const CommandLine& line)
     FormatMegabytes(appState.header.totalBytes, megabytes, sizeof megabytes);
     std::printf("Recorded %d files in %d folders (%s MB) in %s\n", static_cast<int>(appState.header.fileCount),
                 static_cast<int>(appState.header.directoryCount), megabytes, line.file.c_str());
+    ReportSkippedEntries();
     return appState.fileLimitReached.load() != 0 ? EXIT_FILE_LIMIT : EXIT_SAME;
 }
 
@@ -265,6 +266,10 @@ void PrintDifferenceSummary()
     if (table.droppedCount > 0) {
         std::printf("Not listed (more than %d differences): %d\n", MAX_DIFFERENCES,
                     static_cast<int>(table.droppedCount));
+    }
+    if (appState.scanSkippedCount.load() > 0) {
+        std::printf("Not checked (paths longer than %d characters): %d\n", RECORD_PATH_SIZE - 1,
+                    static_cast<int>(appState.scanSkippedCount.load()));
     }
 }
 

@@ -12,7 +12,9 @@ bool FindScanDifferences()
     bool checksums = appState.calculateChecksums.load(std::memory_order_relaxed) != 0;
     FindDifferences(appState.ScanTable, appState.LoadedTable, checksums, appState.differenceTable);
 
-    if (appState.differenceTable.entryCount == 0) {
+    // Entries the scan had to leave out are news too: the report names them.
+    if (appState.differenceTable.entryCount == 0 &&
+        appState.scanSkippedCount.load(std::memory_order_relaxed) == 0) {
         ShowMessageBox(appState.mainWindow.load(),
                        "The signatures are identical. All files are the same",
                        "OK - No difference", MB_ICONINFORMATION | MB_OK);

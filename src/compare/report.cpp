@@ -120,7 +120,8 @@ bool WriteResultFile(const char* path)
         return false;
     }
     bool written = WriteReportText(file, appState.differenceTable, appState.ScanTable,
-                                   appState.LoadedTable);
+                                   appState.LoadedTable,
+                                   appState.scanSkippedCount.load(std::memory_order_relaxed));
     if (std::fclose(file) != 0) {
         written = false;
     }

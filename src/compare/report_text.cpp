@@ -63,7 +63,7 @@ const FileRecord* EntryRecord(const DifferenceEntry& entry, const FileRecord* sc
 }  // namespace
 
 bool WriteReportText(std::FILE* out, const DifferenceTable& table, const FileRecord* scanTable,
-                     const FileRecord* loadedTable)
+                     const FileRecord* loadedTable, int32_t skippedCount)
 {
     bool ok = std::fprintf(out, "**** Olvarin Result file %s build %s ****%s%s", PRODUCT_VERSION,
                            PRODUCT_BUILD, LINE_END, LINE_END) > 0;
@@ -88,6 +88,12 @@ bool WriteReportText(std::FILE* out, const DifferenceTable& table, const FileRec
     if (ok && table.droppedCount > 0) {
         ok = std::fprintf(out, "**** %d more differences were found but not listed ****%s",
                           static_cast<int>(table.droppedCount), LINE_END) > 0;
+    }
+    if (ok && skippedCount > 0) {
+        ok = std::fprintf(out,
+                          "**** Files or folders not checked because their paths are longer than "
+                          "%d characters: %d ****%s",
+                          RECORD_PATH_SIZE - 1, static_cast<int>(skippedCount), LINE_END) > 0;
     }
     // Buffered writes fail late: only the flush tells whether all arrived.
     if (std::fflush(out) != 0) ok = false;

@@ -12,9 +12,10 @@
 // sorted by kind. Missing files are named as the signature stored them
 // (loadedTable), every other kind as found on disk (scanTable). Every line
 // ends in CR LF whatever the platform, so open out in binary mode. When some
-// differences were dropped below the cap, a last line says how many.
+// differences were dropped below the cap, a line says how many; when the
+// scan left entries out (skippedCount), a last line says how many.
 //
 // Returns false when any write or the final flush failed: the file is then
 // incomplete and must not be shown as a report.
 bool WriteReportText(std::FILE* out, const DifferenceTable& table, const FileRecord* scanTable,
-                     const FileRecord* loadedTable);
+                     const FileRecord* loadedTable, int32_t skippedCount);

@@ -64,6 +64,7 @@ void ResetSignature(HWND__* window)
     appState.scanDirectoryCount.store(0, std::memory_order_relaxed);
     appState.scanFileCount.store(0, std::memory_order_relaxed);
     appState.scanTotalBytes.store(0, std::memory_order_relaxed);
+    appState.scanSkippedCount.store(0, std::memory_order_relaxed);
     appState.currentChecksum.store(0, std::memory_order_relaxed);
     appState.signatureLoaded.store(0, std::memory_order_relaxed);
     appState.stopRequested.store(0, std::memory_order_relaxed);

@@ -55,6 +55,9 @@ struct AppState {
     std::atomic<int32_t> scanFileCount;
     std::atomic<int32_t> scanDirectoryCount;
     std::atomic<uint64_t> scanTotalBytes;
+    // Files and folders left out because their recorded path would not fit
+    // a record; a folder counts once and is not entered.
+    std::atomic<int32_t> scanSkippedCount;
 
     // Guarded by textLock: currentDirectory, currentFile and header.name.
     std::mutex textLock;

@@ -1,6 +1,7 @@
 #include "scan/operation.h"
 
 #include <atomic>
+#include <cstdio>
 #include <cstring>
 
 #include "compare/compare_signatures.h"
@@ -85,6 +86,7 @@ void ClearScan()
     appState.scanDirectoryCount.store(0, std::memory_order_relaxed);
     appState.scanFileCount.store(0, std::memory_order_relaxed);
     appState.scanTotalBytes.store(0, std::memory_order_relaxed);
+    appState.scanSkippedCount.store(0, std::memory_order_relaxed);
     ClearCurrentFile();
     // The walk, the Create's copy and the comparison all rely on every slot
     // after the scan's records being empty.
@@ -142,6 +144,19 @@ void PublishNewSignature()
     appState.signatureLoaded.store(1);
 }
 
+void ReportSkippedEntries()
+{
+    int32_t skipped = appState.scanSkippedCount.load(std::memory_order_relaxed);
+    if (skipped == 0) {
+        return;
+    }
+    char text[128];
+    std::snprintf(text, sizeof text,
+                  "Files or folders not recorded because their paths are longer than %d characters: %d",
+                  RECORD_PATH_SIZE - 1, static_cast<int>(skipped));
+    ShowMessageBox(appState.mainWindow.load(), text, "Files not recorded", MB_ICONWARNING | MB_OK);
+}
+
 namespace {
 
 void RunOperation()
@@ -157,6 +172,7 @@ void RunOperation()
     ScanIncludedDirectories();
     if (create) {
         PublishNewSignature();
+        ReportSkippedEntries();
     } else {
         appState.operationStatus.store(Comparing);
         CompareSignatures();

@@ -40,3 +40,7 @@ void ScanIncludedDirectories();
 // The scan becomes the loaded signature "New signature" with the options in
 // force, also when it was stopped or hit the file limit.
 void PublishNewSignature();
+
+// At the end of a Create: tells, once, how many entries the scan left out
+// because their paths would not fit a record; nothing when it left none.
+void ReportSkippedEntries();

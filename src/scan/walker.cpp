@@ -165,19 +165,23 @@ void WalkDirectory(const char* path, const DirectoryList& list)
         }
         // Build "path\name" in place. An entry that does not fit (with room
         // for a subdirectory's search pattern) is skipped, never truncated:
-        // a cut path would name another file.
+        // a cut path would name another file. It is counted, so that the
+        // user learns of it; a folder so skipped is not entered.
         size_t nameLength = std::strlen(entry.cFileName);
         size_t fullLength = pathLength + 1 + nameLength;
         size_t needed = fullLength + (isDirectory ? sizeof SEARCH_PATTERN : 1);
+        buffer[pathLength] = '\\';
         if (needed > sizeof buffer) {
+            appState.scanSkippedCount.fetch_add(1, std::memory_order_relaxed);
             continue;
         }
-        buffer[pathLength] = '\\';
         std::memcpy(buffer + pathLength + 1, entry.cFileName, nameLength + 1);
-        if (isDirectory) {
+        if (std::strlen(RecordedPath(buffer, keepDrive)) >= RECORD_PATH_SIZE) {
+            appState.scanSkippedCount.fetch_add(1, std::memory_order_relaxed);
+        } else if (isDirectory) {
             WalkDirectory(buffer, list);
             PublishText(appState.currentDirectory, STATUS_TEXT_SIZE, path);
-        } else if (std::strlen(RecordedPath(buffer, keepDrive)) < RECORD_PATH_SIZE) {
+        } else {
             CaptureFile(buffer, entry);
         }
     } while (FindNextFileA(find, &entry));

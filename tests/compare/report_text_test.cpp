@@ -32,7 +32,7 @@ protected:
     {
         std::FILE* file = std::tmpfile();
         EXPECT_NE(file, nullptr);
-        EXPECT_TRUE(WriteReportText(file, *table, scan.data(), loaded.data()));
+        EXPECT_TRUE(WriteReportText(file, *table, scan.data(), loaded.data(), skipped));
         std::rewind(file);
         std::string bytes;
         char chunk[4096];
@@ -45,6 +45,7 @@ protected:
     std::vector<FileRecord> scan;
     std::vector<FileRecord> loaded;
     std::unique_ptr<DifferenceTable> table;
+    int32_t skipped = 0;
 };
 
 TEST_F(ReportTextTest, MixedTableGivesHeadingsForThePresentKindsInOrderWithCrLf)
@@ -71,8 +72,14 @@ TEST_F(ReportTextTest, MixedTableGivesHeadingsForThePresentKindsInOrderWithCrLf)
                            "**** Files that have a different checksum ****\r\n\\Scan7\r\n");
 }
 
-TEST_F(ReportTextTest, FullTableListsEveryEntryAndThenTheDroppedCount)
+TEST_F(ReportTextTest, FullTableListsEveryEntryAndThenTheDroppedAndSkippedCounts)
 {
+    const std::string skippedLine =
+        "**** Files or folders not checked because their paths are longer than 299 characters: 12 ****\r\n";
+    skipped = 12;
+    EXPECT_EQ(Write(), HEADER + skippedLine);
+    skipped = 0;
+
     for (int i = 0; i < MAX_DIFFERENCES; ++i) {
         SetPath(scan, i, "\\f" + std::to_string(i));
         Add(ModifyTime, i, i);
@@ -90,6 +97,8 @@ TEST_F(ReportTextTest, FullTableListsEveryEntryAndThenTheDroppedCount)
     std::string withDropped = Write();
     EXPECT_EQ(withDropped, withoutDropped +
                               "**** 4321 more differences were found but not listed ****\r\n");
+    skipped = 12;
+    EXPECT_EQ(Write(), withDropped + skippedLine);
 }
 
 TEST_F(ReportTextTest, APathFillingItsWholeFieldIsNotReadPastItsEnd)
@@ -135,7 +144,7 @@ TEST_F(ReportTextTest, AFailedWriteIsReported)
         std::FILE* file = std::fopen(s.path, s.mode);
         ASSERT_NE(file, nullptr) << s.path;
         if (s.unbuffered) std::setvbuf(file, nullptr, _IONBF, 0);
-        EXPECT_FALSE(WriteReportText(file, *table, scan.data(), loaded.data())) << s.path << s.unbuffered;
+        EXPECT_FALSE(WriteReportText(file, *table, scan.data(), loaded.data(), 0)) << s.path << s.unbuffered;
         std::fclose(file);
     }
 }

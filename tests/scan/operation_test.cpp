@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
@@ -447,4 +449,37 @@ TEST_F(OperationTest, WorkerThatCannotStartOrIsStoppedBeforeItRunsEndsTheOperati
     Run(Create);
     EXPECT_EQ(appState.header.fileCount, 1);
     ExpectIdle();
+}
+
+// A folder whose path cannot fit a record is told of, at the end of a Create
+// in a message and at the end of a Compare in the report, never in silence.
+TEST_F(OperationTest, EntriesTooLongToRecordAreToldAndAChangeOutsideTheCodePageIsFound)
+{
+    std::string root = MakeTestFolder("op-untold");
+    std::wstring wideRoot = L"\\\\?\\" + std::wstring(root.begin(), root.end());
+    std::wstring deep = wideRoot;
+    for (int level = 0; level < 2; ++level) {
+        deep += L"\\" + std::wstring(200, L'L');
+        ASSERT_TRUE(CreateDirectoryW(deep.c_str(), nullptr));
+    }
+    WriteTestFile(root + "\\a.txt", "x");
+    AddEntry(root, Include);
+    appState.calculateChecksums = 1;
+    MessageRecorder recorder;
+
+    Run(Create);
+    ASSERT_EQ(recorder.messages().size(), 1u);
+    EXPECT_EQ(recorder.messages()[0].owner, window);
+    EXPECT_EQ(recorder.messages()[0].title, "Files not recorded");
+    EXPECT_EQ(recorder.messages()[0].text,
+              "Files or folders not recorded because their paths are longer than 299 characters: 1");
+    EXPECT_EQ(recorder.messages()[0].type, static_cast<UINT>(MB_ICONWARNING | MB_OK));
+
+    Run(Compare);  // no difference, but the report still tells of the folder
+    EXPECT_EQ(recorder.messages().size(), 1u);
+    std::ifstream in(documentsFolder + "\\Quillory\\Olvarin\\olvarinresult.txt", std::ios::binary);
+    std::string report((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(report.substr(report.find(" ****\r\n\r\n")),
+              " ****\r\n\r\n**** Files or folders not checked because their paths are longer than 299 "
+              "characters: 1 ****\r\n");
 }
