@@ -85,19 +85,27 @@ inline uint64_t Chunk(const FileRecord& record, int depth)
 
 inline bool HoldsEnd(uint64_t key) { return (key & 0xFF) == 0; }
 
-// Whether a's path sorts before b's, both known equal before byte depth.
-inline bool PathLess(const FileRecord& a, const FileRecord& b, int depth)
+// Whether slot a sorts before slot b: by path, both known equal before byte
+// depth, and records of equal paths by slot, which is the order the walk
+// captured them in.
+inline bool Before(const FileRecord* records, int32_t a, int32_t b, int depth)
 {
     for (;; depth += CHUNK) {
-        uint64_t x = Chunk(a, depth);
-        uint64_t y = Chunk(b, depth);
+        uint64_t x = Chunk(records[a], depth);
+        uint64_t y = Chunk(records[b], depth);
         if (x != y) {
             return x < y;
         }
         if (HoldsEnd(x)) {
-            return false;
+            return a < b;
         }
     }
+}
+
+// Records of equal paths go in slot order.
+void SortEqualPaths(int lo, int hi)
+{
+    std::sort(order + lo, order + hi);
 }
 
 // The first depth from `from` on at which the paths of order[lo, hi) do not
@@ -148,7 +156,7 @@ void InsertionSort(const FileRecord* records, int lo, int hi, int depth)
     for (int i = lo + 1; i < hi; ++i) {
         int32_t moving = order[i];
         int j = i;
-        for (; j > lo && PathLess(records[moving], records[order[j - 1]], depth); --j) {
+        for (; j > lo && Before(records, moving, order[j - 1], depth); --j) {
             order[j] = order[j - 1];
         }
         order[j] = moving;
@@ -206,7 +214,7 @@ void SortRange(const FileRecord* records, int lo, int hi, int depth, int budget)
         }
         if (budget == 0) {
             std::sort(order + lo, order + hi, [records, depth](int32_t a, int32_t b) {
-                return PathLess(records[a], records[b], depth);
+                return Before(records, a, b, depth);
             });
             return;
         }
@@ -233,11 +241,13 @@ void SortRange(const FileRecord* records, int lo, int hi, int depth, int budget)
         bool equalDone = HoldsEnd(pivot);
         if (lt == lo && gt == hi) {
             if (equalDone) {
+                SortEqualPaths(lo, hi);
                 return;
             }
             // A common prefix: go straight to its end.
             depth = FirstDifference(records, lo, hi, depth + CHUNK);
             if (depth < 0) {
+                SortEqualPaths(lo, hi);
                 return;
             }
             LoadKeys(records, lo, hi, depth);
@@ -249,6 +259,7 @@ void SortRange(const FileRecord* records, int lo, int hi, int depth, int budget)
             bool deeper;
         } parts[3] = {{lo, lt, false}, {lt, gt, true}, {gt, hi, false}};
         if (equalDone) {
+            SortEqualPaths(lt, gt);
             parts[1].hi = lt;  // nothing left to do there
         }
         std::sort(parts, parts + 3,

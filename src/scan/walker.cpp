@@ -1,6 +1,7 @@
 #include "scan/walker.h"
 
 #include <cstring>
+#include <cwchar>
 
 #include "model/app_state.h"
 #include "scan/checksum.h"
@@ -8,10 +9,21 @@
 
 namespace {
 
-// Each level of the walk builds the paths of its entries in place in one
-// buffer of this size, changing only the last component.
-constexpr size_t LEVEL_BUFFER_SIZE = 500;
-constexpr char SEARCH_PATTERN[] = "\\*.*";
+// The walk builds every path in place in two buffers that all its levels
+// share: the ANSI form, which is recorded, shown and matched against the
+// Exclude entries, and the wide form with the \\?\ prefix, through which the
+// system is asked. A level puts "\name" behind its own path in both, and its
+// next entry writes over it. Only folders whose recorded path fits a record
+// are entered, so both stay far below these sizes; every append still checks.
+constexpr size_t ANSI_PATH_SIZE = 1024;
+constexpr size_t WIDE_PATH_SIZE = 1024;
+constexpr wchar_t SEARCH_PATTERN[] = L"\\*";
+constexpr size_t PATTERN_LENGTH = sizeof SEARCH_PATTERN / sizeof SEARCH_PATTERN[0] - 1;
+
+struct WalkPaths {
+    char ansi[ANSI_PATH_SIZE];
+    wchar_t wide[WIDE_PATH_SIZE];
+};
 
 bool EqualsIgnoringAsciiCase(const char* a, const char* b, size_t n)
 {
@@ -43,9 +55,9 @@ bool IsExcluded(const char* path, const DirectoryList& list)
     return false;
 }
 
-bool IsDotOrDotDot(const char* name)
+bool IsDotOrDotDot(const wchar_t* name)
 {
-    return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
+    return std::wcscmp(name, L".") == 0 || std::wcscmp(name, L"..") == 0;
 }
 
 // Shows the limit message once; every level then leaves its loop.
@@ -57,6 +69,11 @@ void ReportFileLimit()
                    "Too many files", MB_ICONWARNING | MB_OK);
 }
 
+void CountSkipped()
+{
+    appState.scanSkippedCount.fetch_add(1, std::memory_order_relaxed);
+}
+
 long ReadHandle(void* source, unsigned char* buffer, size_t size)
 {
     DWORD got = 0;
@@ -64,6 +81,114 @@ long ReadHandle(void* source, unsigned char* buffer, size_t size)
         return -1;
     }
     return static_cast<long>(got);
+}
+
+// The wide form of a configured directory, with the prefix that lifts the
+// system's length limit: C:\x becomes \\?\C:\x and \\srv\share becomes
+// \\?\UNC\srv\share. Any other form goes unprefixed, since the prefix also
+// turns off the system's own reading of a path. Returns its length. A
+// configured path (at most 259 characters) always fits.
+size_t ExtendedPath(const char* path, wchar_t* out)
+{
+    const wchar_t* prefix = L"";
+    const char* rest = path;
+    if (path[0] != '\0' && path[1] == ':') {
+        prefix = L"\\\\?\\";
+    } else if (path[0] == '\\' && path[1] == '\\' && path[2] != '?' && path[2] != '.') {
+        prefix = L"\\\\?\\UNC\\";
+        rest = path + 2;
+    }
+    size_t prefixLength = std::wcslen(prefix);
+    std::wmemcpy(out, prefix, prefixLength);
+    int converted = MultiByteToWideChar(CP_ACP, 0, rest, -1, out + prefixLength,
+                                        static_cast<int>(WIDE_PATH_SIZE - prefixLength));
+    if (converted <= 0) {
+        out[prefixLength] = L'\0';
+        return prefixLength;
+    }
+    return prefixLength + static_cast<size_t>(converted) - 1;
+}
+
+// Puts "\name" behind the level's path in both forms: in the ANSI one
+// converted exactly as the ANSI file functions convert it (best-fit letters
+// and '?' included), so that records compare with those made through them.
+// Returns the new length of the ANSI path, or 0 when the entry cannot be
+// recorded: its recorded path would not fit a record (nor its wide path,
+// with room for a search pattern, the buffer).
+size_t AppendName(WalkPaths& paths, size_t ansiLength, size_t wideLength, const wchar_t* name,
+                  bool keepDrive)
+{
+    size_t nameLength = std::wcslen(name);
+    if (wideLength + 1 + nameLength + PATTERN_LENGTH + 1 > WIDE_PATH_SIZE) {
+        return 0;
+    }
+    paths.ansi[ansiLength] = '\\';
+    int converted = WideCharToMultiByte(CP_ACP, 0, name, static_cast<int>(nameLength + 1),
+                                        paths.ansi + ansiLength + 1,
+                                        static_cast<int>(ANSI_PATH_SIZE - ansiLength - 1), nullptr, nullptr);
+    if (converted <= 0) {
+        return 0;
+    }
+    size_t fullLength = ansiLength + static_cast<size_t>(converted);
+    size_t recordedLength = fullLength - static_cast<size_t>(RecordedPath(paths.ansi, keepDrive) - paths.ansi);
+    if (recordedLength >= static_cast<size_t>(RECORD_PATH_SIZE)) {
+        return 0;
+    }
+    paths.wide[wideLength] = L'\\';
+    std::wmemcpy(paths.wide + wideLength + 1, name, nameLength + 1);
+    return fullLength;
+}
+
+// One directory, whose path the buffers hold: ansiLength and wideLength
+// characters, without a trailing backslash.
+void WalkLevel(WalkPaths& paths, size_t ansiLength, size_t wideLength, const DirectoryList& list)
+{
+    if (IsExcluded(paths.ansi, list)) {
+        return;
+    }
+    appState.scanDirectoryCount.fetch_add(1, std::memory_order_relaxed);
+    PublishText(appState.currentDirectory, STATUS_TEXT_SIZE, paths.ansi);
+    if (wideLength + PATTERN_LENGTH + 1 > WIDE_PATH_SIZE) {
+        return;  // cannot be enumerated: counted, no records
+    }
+    std::wmemcpy(paths.wide + wideLength, SEARCH_PATTERN, PATTERN_LENGTH + 1);
+
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW(paths.wide, &entry);
+    if (find == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    const bool keepDrive = appState.includeDriveLetter.load(std::memory_order_relaxed) != 0;
+    do {
+        if (appState.fileLimitReached.load(std::memory_order_relaxed) != 0) {
+            break;
+        }
+        if (appState.stopRequested.load(std::memory_order_relaxed) != 0) {
+            break;
+        }
+        if (appState.scanFileCount.load(std::memory_order_relaxed) >= MAX_FILES) {
+            ReportFileLimit();
+            break;
+        }
+        const bool isDirectory = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        if (isDirectory && IsDotOrDotDot(entry.cFileName)) {
+            continue;
+        }
+        // An entry whose path does not fit is skipped, never cut short (a cut
+        // path would name another file), and counted so that the user learns
+        // of it; a folder so skipped is not entered.
+        size_t fullLength = AppendName(paths, ansiLength, wideLength, entry.cFileName, keepDrive);
+        if (fullLength == 0) {
+            CountSkipped();
+        } else if (isDirectory) {
+            WalkLevel(paths, fullLength, wideLength + 1 + std::wcslen(entry.cFileName), list);
+            paths.ansi[ansiLength] = '\0';
+            PublishText(appState.currentDirectory, STATUS_TEXT_SIZE, paths.ansi);
+        } else {
+            CaptureFile(paths.ansi, paths.wide, entry);
+        }
+    } while (FindNextFileW(find, &entry));
+    FindClose(find);
 }
 
 }  // namespace
@@ -79,7 +204,7 @@ const char* RecordedPath(const char* fullPath, bool includeDriveLetter)
     return fullPath + 2;
 }
 
-uint32_t FileChecksum(const char* fullPath)
+uint32_t FileChecksum(const wchar_t* fullPath)
 {
     if (appState.calculateChecksums.load(std::memory_order_relaxed) == 0) {
         return 0;
@@ -87,7 +212,7 @@ uint32_t FileChecksum(const char* fullPath)
     // Straight to the system, reading in large blocks: the C library's
     // stream would add its own calls and a copy to every file, and under
     // the emulation every call counts. Shared the way the C library shares.
-    HANDLE file = CreateFileA(fullPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    HANDLE file = CreateFileW(fullPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return 0;
@@ -97,7 +222,7 @@ uint32_t FileChecksum(const char* fullPath)
     return sum;
 }
 
-void CaptureFile(const char* fullPath, const WIN32_FIND_DATAA& entry)
+void CaptureFile(const char* fullPath, const wchar_t* openPath, const WIN32_FIND_DATAW& entry)
 {
     const char* recorded =
         RecordedPath(fullPath, appState.includeDriveLetter.load(std::memory_order_relaxed) != 0);
@@ -119,7 +244,7 @@ void CaptureFile(const char* fullPath, const WIN32_FIND_DATAA& entry)
     record.details.creationTime = {entry.ftCreationTime.dwLowDateTime, entry.ftCreationTime.dwHighDateTime};
     record.details.lastWriteTime = {entry.ftLastWriteTime.dwLowDateTime, entry.ftLastWriteTime.dwHighDateTime};
     record.details.size = size;
-    record.details.checksum = FileChecksum(fullPath);
+    record.details.checksum = FileChecksum(openPath);
 
     appState.currentChecksum.store(record.details.checksum, std::memory_order_relaxed);
     appState.scanTotalBytes.fetch_add(size, std::memory_order_relaxed);
@@ -128,62 +253,9 @@ void CaptureFile(const char* fullPath, const WIN32_FIND_DATAA& entry)
 
 void WalkDirectory(const char* path, const DirectoryList& list)
 {
-    if (IsExcluded(path, list)) {
-        return;
-    }
-    appState.scanDirectoryCount.fetch_add(1, std::memory_order_relaxed);
-
-    char buffer[LEVEL_BUFFER_SIZE];
-    size_t pathLength = std::strlen(path);
-    PublishText(appState.currentDirectory, STATUS_TEXT_SIZE, path);
-    if (pathLength + sizeof SEARCH_PATTERN > sizeof buffer) {
-        return;  // cannot be enumerated: counted, no records
-    }
-    std::memcpy(buffer, path, pathLength);
-    std::memcpy(buffer + pathLength, SEARCH_PATTERN, sizeof SEARCH_PATTERN);
-
-    WIN32_FIND_DATAA entry;
-    HANDLE find = FindFirstFileA(buffer, &entry);
-    if (find == INVALID_HANDLE_VALUE) {
-        return;
-    }
-    const bool keepDrive = appState.includeDriveLetter.load(std::memory_order_relaxed) != 0;
-    do {
-        if (appState.fileLimitReached.load(std::memory_order_relaxed) != 0) {
-            break;
-        }
-        if (appState.stopRequested.load(std::memory_order_relaxed) != 0) {
-            break;
-        }
-        if (appState.scanFileCount.load(std::memory_order_relaxed) >= MAX_FILES) {
-            ReportFileLimit();
-            break;
-        }
-        const bool isDirectory = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        if (isDirectory && IsDotOrDotDot(entry.cFileName)) {
-            continue;
-        }
-        // Build "path\name" in place. An entry that does not fit (with room
-        // for a subdirectory's search pattern) is skipped, never truncated:
-        // a cut path would name another file. It is counted, so that the
-        // user learns of it; a folder so skipped is not entered.
-        size_t nameLength = std::strlen(entry.cFileName);
-        size_t fullLength = pathLength + 1 + nameLength;
-        size_t needed = fullLength + (isDirectory ? sizeof SEARCH_PATTERN : 1);
-        buffer[pathLength] = '\\';
-        if (needed > sizeof buffer) {
-            appState.scanSkippedCount.fetch_add(1, std::memory_order_relaxed);
-            continue;
-        }
-        std::memcpy(buffer + pathLength + 1, entry.cFileName, nameLength + 1);
-        if (std::strlen(RecordedPath(buffer, keepDrive)) >= RECORD_PATH_SIZE) {
-            appState.scanSkippedCount.fetch_add(1, std::memory_order_relaxed);
-        } else if (isDirectory) {
-            WalkDirectory(buffer, list);
-            PublishText(appState.currentDirectory, STATUS_TEXT_SIZE, path);
-        } else {
-            CaptureFile(buffer, entry);
-        }
-    } while (FindNextFileA(find, &entry));
-    FindClose(find);
+    WalkPaths paths;
+    size_t ansiLength = strnlen(path, ANSI_PATH_SIZE - 1);
+    std::memcpy(paths.ansi, path, ansiLength);
+    paths.ansi[ansiLength] = '\0';
+    WalkLevel(paths, ansiLength, ExtendedPath(paths.ansi, paths.wide), list);
 }

@@ -5,19 +5,24 @@
 #include "model/signature.h"
 
 // Walks one directory into the ScanTable, depth first, applying the Exclude
-// entries of list. path is a full directory path without a trailing
-// backslash (a drive root is passed as "C:").
+// entries of list. path is a full directory path in the ANSI code page, as
+// the configuration holds it, without a trailing backslash (a drive root is
+// passed as "C:", a share as "\\srv\share"). Entries are reached by their
+// true names, whatever the code page holds; a path too long for a record is
+// counted in scanSkippedCount instead.
 void WalkDirectory(const char* path, const DirectoryList& list);
 
 // Captures one file into the next ScanTable slot. fullPath is the path as the
-// walker built it, drive letter included.
-void CaptureFile(const char* fullPath, const WIN32_FIND_DATAA& entry);
+// walker built it in the ANSI code page, drive letter included: what the
+// record and the status panel show. openPath names the same file by its true
+// name, prefixed with \\?\, for opening it.
+void CaptureFile(const char* fullPath, const wchar_t* openPath, const WIN32_FIND_DATAW& entry);
 
-// Checksum of the file at fullPath, or 0 when checksums are off or the file
-// cannot be opened.
-uint32_t FileChecksum(const char* fullPath);
+// Checksum of the file at fullPath (a wide path, \\?\ prefix included), or 0
+// when checksums are off or the file cannot be opened.
+uint32_t FileChecksum(const wchar_t* fullPath);
 
 // The recorded form of fullPath: unchanged when the drive letter is kept and
-// the path starts with "X:", else without its first two characters. Returns
-// nullptr when the path is shorter than two characters.
+// the path starts with "X:", else without its first two characters; empty
+// when the path is shorter than two characters.
 const char* RecordedPath(const char* fullPath, bool includeDriveLetter);

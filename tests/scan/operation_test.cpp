@@ -462,7 +462,14 @@ TEST_F(OperationTest, EntriesTooLongToRecordAreToldAndAChangeOutsideTheCodePageI
         deep += L"\\" + std::wstring(200, L'L');
         ASSERT_TRUE(CreateDirectoryW(deep.c_str(), nullptr));
     }
-    WriteTestFile(root + "\\a.txt", "x");
+    auto writeNamed = [&](const char* contents) {
+        HANDLE f = CreateFileW((wideRoot + L"\\日本.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        ASSERT_NE(f, INVALID_HANDLE_VALUE);
+        DWORD written = 0;
+        WriteFile(f, contents, 3, &written, nullptr);
+        CloseHandle(f);
+    };
+    writeNamed("one");
     AddEntry(root, Include);
     appState.calculateChecksums = 1;
     MessageRecorder recorder;
@@ -482,4 +489,10 @@ TEST_F(OperationTest, EntriesTooLongToRecordAreToldAndAChangeOutsideTheCodePageI
     EXPECT_EQ(report.substr(report.find(" ****\r\n\r\n")),
               " ****\r\n\r\n**** Files or folders not checked because their paths are longer than 299 "
               "characters: 1 ****\r\n");
+
+    writeNamed("two");
+    Run(Compare);
+    ASSERT_EQ(appState.differenceTable.entryCount, 1);
+    EXPECT_EQ(appState.differenceTable.entries[0].kind, Checksum);
+    EXPECT_EQ(WithoutDrive(root) + "\\??.txt", appState.ScanTable[appState.differenceTable.entries[0].scanIndex].path);
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -43,15 +44,21 @@ std::vector<std::string> Snapshot(int count)
     return bytes;
 }
 
-// Sorts the first count records and checks the result is in path order and
-// holds the same records, each with its own details, as before.
+// Sorts the first count records and checks the result is in path order,
+// equal paths in their earlier order, and holds the same records, each with
+// its own details, as before.
 void SortAndCheck(int count)
 {
     std::vector<std::string> before = Snapshot(count);
+    std::map<std::string, int> slotBefore;  // records alike in every byte are interchangeable
+    for (int i = 0; i < count; ++i) slotBefore[before[i]] = i;
     SortRecords(records, count);
     for (int i = 1; i < count; ++i) {
-        ASSERT_LE(Compare(records[i - 1], records[i]), 0)
-            << "slot " << i << ": " << records[i - 1].path << " / " << records[i].path;
+        int order = Compare(records[i - 1], records[i]);
+        ASSERT_LE(order, 0) << "slot " << i << ": " << records[i - 1].path << " / " << records[i].path;
+        if (order == 0 && Bytes(records[i - 1]) != Bytes(records[i])) {
+            ASSERT_LT(slotBefore[Bytes(records[i - 1])], slotBefore[Bytes(records[i])]) << "slot " << i;
+        }
     }
     std::vector<std::string> after = Snapshot(count);
     std::sort(before.begin(), before.end());

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <set>
 #include <string>
+#include <tuple>
 
 #include "model/app_state.h"
 #include "scan/walker.h"
@@ -73,9 +74,15 @@ protected:
     static void MakeExtended(const std::wstring& folder)
     {
         ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
-        HANDLE f = CreateFileW((folder + L"\\f.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
+        WriteExtended(folder + L"\\f.txt", "");
+    }
+
+    static void WriteExtended(const std::wstring& file, const std::string& contents)
+    {
+        HANDLE f = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         ASSERT_NE(f, INVALID_HANDLE_VALUE);
+        DWORD written = 0;
+        WriteFile(f, contents.data(), static_cast<DWORD>(contents.size()), &written, nullptr);
         CloseHandle(f);
     }
 
@@ -210,7 +217,19 @@ TEST_F(WalkerTest, LongAndDeepPathsAreSkippedNotTruncated)
 
     WalkAll();
 
-    ASSERT_GT(appState.scanFileCount, 0);
+    // Every file whose path fits is reached, however long; the first folder
+    // that does not fit is counted once and not entered.
+    int fits = 0;
+    int skipped = 0;
+    for (size_t folder = root.size() + 1 + name.size();; folder += 1 + name.size()) {
+        if (folder > 299) {
+            ++skipped;
+            break;
+        }
+        ++(folder + 6 > 299 ? skipped : fits);
+    }
+    EXPECT_EQ(appState.scanFileCount, fits);
+    EXPECT_EQ(appState.scanSkippedCount, skipped);
     for (int i = 0; i < appState.scanFileCount; ++i) {
         std::string path = appState.ScanTable[i].path;
         EXPECT_LE(path.size(), 299u);
@@ -220,4 +239,42 @@ TEST_F(WalkerTest, LongAndDeepPathsAreSkippedNotTruncated)
     }
     EXPECT_LE(std::strlen(appState.currentDirectory), 255u);
     EXPECT_LE(std::strlen(appState.currentFile), 255u);
+}
+
+// Names the ANSI code page lacks are reached by their true names and recorded
+// as the ANSI functions spell them; two that read alike are both kept.
+TEST_F(WalkerTest, NamesOutsideTheCodePageAreReadAndRecordedAsTheAnsiFunctionsListThem)
+{
+    std::string root = MakeTestFolder("names");
+    std::wstring folder = Extended(root);
+    ASSERT_TRUE(CreateDirectoryW((folder + L"\\Ωmega").c_str(), nullptr));
+    WriteExtended(folder + L"\\日本.txt", "abc");
+    WriteExtended(folder + L"\\中文.txt", "");
+    WriteExtended(folder + L"\\café.txt", "abc");
+    WriteExtended(folder + L"\\Ωmega\\in.txt", "a");
+    AddEntry(0, root, Include);
+    appState.calculateChecksums = 1;
+
+    WalkAll();
+
+    std::multiset<std::string> listed;
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA((root + "\\*").c_str(), &entry);
+    ASSERT_NE(find, INVALID_HANDLE_VALUE);
+    do {
+        if (entry.cFileName[0] != '.') listed.insert(entry.cFileName);
+    } while (FindNextFileA(find, &entry));
+    FindClose(find);
+    EXPECT_EQ(listed, (std::multiset<std::string>{"??.txt", "??.txt", "caf\xE9.txt", "Omega"}));
+
+    using Seen = std::tuple<std::string, uint64_t, uint32_t>;
+    std::multiset<Seen> recorded;
+    for (int i = 0; i < appState.scanFileCount; ++i) {
+        const FileRecord& r = appState.ScanTable[i];
+        recorded.insert(Seen(r.path, r.details.size, r.details.checksum));
+    }
+    std::string r = WithoutDrive(root);
+    EXPECT_EQ(recorded, (std::multiset<Seen>{{r + "\\??.txt", 3, 1610}, {r + "\\??.txt", 0, 255},
+                                            {r + "\\caf\xE9.txt", 3, 1610}, {r + "\\Omega\\in.txt", 1, 607}}));
+    EXPECT_EQ(appState.scanSkippedCount, 0);
 }
