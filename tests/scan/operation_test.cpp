@@ -462,25 +462,18 @@ TEST_F(OperationTest, EntriesTooLongToRecordAreToldAndAChangeOutsideTheCodePageI
         deep += L"\\" + std::wstring(200, L'L');
         ASSERT_TRUE(CreateDirectoryW(deep.c_str(), nullptr));
     }
-    auto writeNamed = [&](const char* contents) {
-        HANDLE f = CreateFileW((wideRoot + L"\\日本.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        ASSERT_NE(f, INVALID_HANDLE_VALUE);
-        DWORD written = 0;
-        WriteFile(f, contents, 3, &written, nullptr);
-        CloseHandle(f);
-    };
-    writeNamed("one");
+    WriteTestFile(wideRoot + L"\\日本.txt", "one");
     AddEntry(root, Include);
     appState.calculateChecksums = 1;
     MessageRecorder recorder;
 
     Run(Create);
     ASSERT_EQ(recorder.messages().size(), 1u);
-    EXPECT_EQ(recorder.messages()[0].owner, window);
-    EXPECT_EQ(recorder.messages()[0].title, "Files not recorded");
-    EXPECT_EQ(recorder.messages()[0].text,
-              "Files or folders not recorded because their paths are longer than 299 characters: 1");
-    EXPECT_EQ(recorder.messages()[0].type, static_cast<UINT>(MB_ICONWARNING | MB_OK));
+    MessageRecorder::Message told = recorder.messages()[0];
+    EXPECT_EQ(told.title + ": " + told.text,
+              "Files not recorded: Files or folders not recorded because their paths are longer than 299 characters: 1");
+    EXPECT_EQ(told.type, static_cast<UINT>(MB_ICONWARNING | MB_OK));
+    EXPECT_EQ(told.owner, window);
 
     Run(Compare);  // no difference, but the report still tells of the folder
     EXPECT_EQ(recorder.messages().size(), 1u);
@@ -490,7 +483,7 @@ TEST_F(OperationTest, EntriesTooLongToRecordAreToldAndAChangeOutsideTheCodePageI
               " ****\r\n\r\n**** Files or folders not checked because their paths are longer than 299 "
               "characters: 1 ****\r\n");
 
-    writeNamed("two");
+    WriteTestFile(wideRoot + L"\\日本.txt", "two");
     Run(Compare);
     ASSERT_EQ(appState.differenceTable.entryCount, 1);
     EXPECT_EQ(appState.differenceTable.entries[0].kind, Checksum);

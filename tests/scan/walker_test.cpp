@@ -74,16 +74,7 @@ protected:
     static void MakeExtended(const std::wstring& folder)
     {
         ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
-        WriteExtended(folder + L"\\f.txt", "");
-    }
-
-    static void WriteExtended(const std::wstring& file, const std::string& contents)
-    {
-        HANDLE f = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        ASSERT_NE(f, INVALID_HANDLE_VALUE);
-        DWORD written = 0;
-        WriteFile(f, contents.data(), static_cast<DWORD>(contents.size()), &written, nullptr);
-        CloseHandle(f);
+        WriteTestFile(folder + L"\\f.txt", "");
     }
 
     DirectoryList list = {};
@@ -219,15 +210,8 @@ TEST_F(WalkerTest, LongAndDeepPathsAreSkippedNotTruncated)
 
     // Every file whose path fits is reached, however long; the first folder
     // that does not fit is counted once and not entered.
-    int fits = 0;
-    int skipped = 0;
-    for (size_t folder = root.size() + 1 + name.size();; folder += 1 + name.size()) {
-        if (folder > 299) {
-            ++skipped;
-            break;
-        }
-        ++(folder + 6 > 299 ? skipped : fits);
-    }
+    int fits = 0, skipped = 1;
+    for (size_t folder = root.size() + 61; folder <= 299; folder += 61) ++(folder + 6 > 299 ? skipped : fits);
     EXPECT_EQ(appState.scanFileCount, fits);
     EXPECT_EQ(appState.scanSkippedCount, skipped);
     for (int i = 0; i < appState.scanFileCount; ++i) {
@@ -248,10 +232,10 @@ TEST_F(WalkerTest, NamesOutsideTheCodePageAreReadAndRecordedAsTheAnsiFunctionsLi
     std::string root = MakeTestFolder("names");
     std::wstring folder = Extended(root);
     ASSERT_TRUE(CreateDirectoryW((folder + L"\\Ωmega").c_str(), nullptr));
-    WriteExtended(folder + L"\\日本.txt", "abc");
-    WriteExtended(folder + L"\\中文.txt", "");
-    WriteExtended(folder + L"\\café.txt", "abc");
-    WriteExtended(folder + L"\\Ωmega\\in.txt", "a");
+    WriteTestFile(folder + L"\\日本.txt", "abc");
+    WriteTestFile(folder + L"\\中文.txt", "");
+    WriteTestFile(folder + L"\\café.txt", "abc");
+    WriteTestFile(folder + L"\\Ωmega\\in.txt", "a");
     AddEntry(0, root, Include);
     appState.calculateChecksums = 1;
 

@@ -67,3 +67,13 @@ void WriteTestFile(const std::string& path, const std::string& contents)
     std::fwrite(contents.data(), 1, contents.size(), f);
     std::fclose(f);
 }
+
+void WriteTestFile(const std::wstring& path, const std::string& contents)
+{
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    if (f == INVALID_HANDLE_VALUE || !WriteFile(f, contents.data(), static_cast<DWORD>(contents.size()), &written, nullptr)) {
+        throw std::runtime_error("cannot write a file by its wide name");
+    }
+    CloseHandle(f);
+}

@@ -11,3 +11,5 @@ std::string MakeTestFolder(const std::string& name);
 
 void MakeFolder(const std::string& path);
 void WriteTestFile(const std::string& path, const std::string& contents);
+// The same by a wide path, for names and lengths the ANSI functions cannot reach.
+void WriteTestFile(const std::wstring& path, const std::string& contents);
