@@ -86,8 +86,13 @@ def main():
     def ratio(a, b):
         return a / b if a is not None and b else None
 
-    walk = big.get("floor: bare FindFirstFileA walk", (None,))[0]
-    open_read = big.get("floor: open and read every file (64 KiB)", (None,))[0]
+    # Each target is held against the faster of the ANSI and the wide floor.
+    walk_a = big.get("floor: bare FindFirstFileA walk", (None,))[0]
+    walk_w = big.get("floor: bare FindFirstFileW walk", (None,))[0]
+    read_a = big.get("floor: open and read every file (64 KiB)", (None,))[0]
+    read_w = big.get("floor: open and read every file, wide (64 KiB)", (None,))[0]
+    walk = min(x for x in (walk_a, walk_w) if x is not None)
+    open_read = min(x for x in (read_a, read_w) if x is not None)
     create = big.get("Create without checksums", (None,))[0]
     create_ck = big.get("Create with checksums", (None,))[0]
     compare = big.get("Compare without checksums", (None,))[0]
@@ -102,10 +107,16 @@ def main():
     def target(name, measured, limit, ok):
         targets.append((name, measured, limit, "yes" if ok else "**no**"))
 
+    def both(ours, a, w):
+        parts = [f"{label} {ratio(ours, f):.2f}" for label, f in (("A", a), ("W", w)) if f is not None]
+        return " (" + ", ".join(parts) + ")"
+
     r = ratio(create, walk)
-    target("Create without checksums / bare walk (Wine)", f"{r:.2f}", "at most 1.15", r <= 1.15)
+    target("Create without checksums / faster bare walk (Wine)", f"{r:.2f}" + both(create, walk_a, walk_w),
+           "at most 1.15", r <= 1.15)
     r = ratio(create_ck, open_read)
-    target("Create with checksums / open and read of every file (Wine)", f"{r:.2f}", "at most 1.15", r <= 1.15)
+    target("Create with checksums / faster open and read of every file (Wine)",
+           f"{r:.2f}" + both(create_ck, read_a, read_w), "at most 1.15", r <= 1.15)
     r = checksum["bps"] / plain["bps"]
     target("checksum of a cached 1 GiB file / plain reading (native)",
            f"{r:.2f} ({checksum['bps'] / 1e9:.1f} / {plain['bps'] / 1e9:.1f} GB/s)", "at least 0.6", r >= 0.6)
