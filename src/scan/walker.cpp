@@ -4,6 +4,7 @@
 
 #include "model/app_state.h"
 #include "scan/checksum.h"
+#include "scan/checksum_pool.h"
 #include "ui/message_box.h"
 
 namespace {
@@ -79,7 +80,7 @@ const char* RecordedPath(const char* fullPath, bool includeDriveLetter)
     return fullPath + 2;
 }
 
-uint32_t FileChecksum(const char* fullPath)
+uint32_t FileChecksum(const wchar_t* fullPath, unsigned char* block, ChecksumProgress progress, void* context)
 {
     if (appState.calculateChecksums.load(std::memory_order_relaxed) == 0) {
         return 0;
@@ -87,12 +88,12 @@ uint32_t FileChecksum(const char* fullPath)
     // Straight to the system, reading in large blocks: the C library's
     // stream would add its own calls and a copy to every file, and under
     // the emulation every call counts. Shared the way the C library shares.
-    HANDLE file = CreateFileA(fullPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    HANDLE file = CreateFileW(fullPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return 0;
     }
-    uint32_t sum = ChecksumBlocks(ReadHandle, file);
+    uint32_t sum = ChecksumBlocks(ReadHandle, file, block, progress, context);
     CloseHandle(file);
     return sum;
 }
@@ -102,12 +103,6 @@ void CaptureFile(const char* fullPath, const WIN32_FIND_DATAA& entry)
     const char* recorded =
         RecordedPath(fullPath, appState.includeDriveLetter.load(std::memory_order_relaxed) != 0);
     uint64_t size = (static_cast<uint64_t>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow;
-
-    PublishText(appState.currentFile, STATUS_TEXT_SIZE, recorded);
-    appState.currentFileTimeLow.store(entry.ftCreationTime.dwLowDateTime, std::memory_order_relaxed);
-    appState.currentFileTimeHigh.store(entry.ftCreationTime.dwHighDateTime, std::memory_order_relaxed);
-    appState.currentAttributes.store(entry.dwFileAttributes, std::memory_order_relaxed);
-    appState.currentFileSize.store(static_cast<int64_t>(size), std::memory_order_relaxed);
 
     int32_t slot = appState.scanFileCount.load(std::memory_order_relaxed);
     FileRecord& record = appState.ScanTable[slot];
@@ -119,9 +114,19 @@ void CaptureFile(const char* fullPath, const WIN32_FIND_DATAA& entry)
     record.details.creationTime = {entry.ftCreationTime.dwLowDateTime, entry.ftCreationTime.dwHighDateTime};
     record.details.lastWriteTime = {entry.ftLastWriteTime.dwLowDateTime, entry.ftLastWriteTime.dwHighDateTime};
     record.details.size = size;
-    record.details.checksum = FileChecksum(fullPath);
 
-    appState.currentChecksum.store(record.details.checksum, std::memory_order_relaxed);
+    // Checksums open files by their wide path; without them, no file is opened.
+    wchar_t widePath[LEVEL_BUFFER_SIZE];
+    widePath[0] = L'\0';
+    if (appState.calculateChecksums.load(std::memory_order_relaxed) != 0 &&
+        MultiByteToWideChar(CP_ACP, 0, fullPath, -1, widePath, LEVEL_BUFFER_SIZE) == 0) {
+        widePath[0] = L'\0';  // cannot be opened: checksum 0
+    }
+    if (!QueueChecksum(slot, widePath)) {
+        PublishCurrentFile(record);
+        record.details.checksum = FileChecksum(widePath);
+        appState.currentChecksum.store(record.details.checksum, std::memory_order_relaxed);
+    }
     appState.scanTotalBytes.fetch_add(size, std::memory_order_relaxed);
     appState.scanFileCount.store(slot + 1, std::memory_order_relaxed);
 }
