@@ -81,6 +81,13 @@ def main():
     w("`scripts/make_bench_tree.py` the same way every time; each Wine figure is the best of three")
     w("rounds measured side by side in one run. These machines are shared: figures move by a")
     w("few per cent from run to run.")
+    try:
+        with open(os.path.join(d, "load.txt")) as f:
+            loads = [line.split() for line in f if line.strip()]
+        w(f"Load average (1, 5, 15 minutes) on the {os.cpu_count()} cores: {', '.join(loads[0])} before the")
+        w(f"Wine benchmarks, {', '.join(loads[-1])} after them.")
+    except OSError:
+        pass
     w("")
 
     def ratio(a, b):
