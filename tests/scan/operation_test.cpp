@@ -494,8 +494,8 @@ TEST_F(OperationTest, WorkerThatCannotStartOrIsStoppedBeforeItRunsEndsTheOperati
     ResumeThread(heldWorker);
     CloseHandle(heldWorker);
     ASSERT_TRUE(WaitForWorker());
-    EXPECT_EQ(appState.scanFileCount, 0);
     EXPECT_EQ(appState.header.fileCount, 0);
+    EXPECT_EQ(appState.header.directoryCount, 0);  // not one Include directory entered
     EXPECT_EQ(appState.signatureLoaded, 1);
     ExpectIdle();
 
