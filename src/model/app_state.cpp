@@ -51,6 +51,15 @@ void ClearCurrentFile()
     PublishText(appState.currentFile, STATUS_TEXT_SIZE, NONE_TEXT);
 }
 
+void PublishCurrentFile(const FileRecord& record)
+{
+    PublishText(appState.currentFile, STATUS_TEXT_SIZE, record.path);
+    appState.currentFileTimeLow.store(record.details.creationTime.dwLowDateTime, std::memory_order_relaxed);
+    appState.currentFileTimeHigh.store(record.details.creationTime.dwHighDateTime, std::memory_order_relaxed);
+    appState.currentAttributes.store(record.details.attributes, std::memory_order_relaxed);
+    appState.currentFileSize.store(static_cast<int64_t>(record.details.size), std::memory_order_relaxed);
+}
+
 void ResetSignature(HWND__* window)
 {
     {

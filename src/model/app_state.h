@@ -92,6 +92,10 @@ void ResetSignature(HWND__* window);
 // Empties the "current file" group of the status panel.
 void ClearCurrentFile();
 
+// Shows a captured record as the current file: its path, creation time,
+// attributes and size. The checksum field is left to whoever sums the file.
+void PublishCurrentFile(const FileRecord& record);
+
 // Disables the Stop button of a window. Installed by the Win32 side so that
 // this portable code never calls the window system itself.
 using DisableStopButtonHook = void (*)(HWND__* window);

@@ -72,12 +72,16 @@ void ChecksumAddBlock(ChecksumState& state, const unsigned char* data, size_t le
     state.weight += static_cast<uint32_t>(length);
 }
 
-uint32_t ChecksumBlocks(ChecksumRead read, void* source)
+uint32_t ChecksumBlocks(ChecksumRead read, void* source, unsigned char* block, ChecksumProgress progress,
+                        void* context)
 {
-    static thread_local unsigned char block[CHECKSUM_BLOCK_SIZE];
+    static thread_local unsigned char ownBlock[CHECKSUM_BLOCK_SIZE];
+    if (block == nullptr) {
+        block = ownBlock;
+    }
     ChecksumState state;
     while (appState.stopRequested.load(std::memory_order_relaxed) == 0) {
-        long got = read(source, block, sizeof block);
+        long got = read(source, block, CHECKSUM_BLOCK_SIZE);
         if (got < 0) {
             break;  // a failed read ends the sum where it struck
         }
@@ -85,11 +89,17 @@ uint32_t ChecksumBlocks(ChecksumRead read, void* source)
             // The read that finds the end yields EOF, counted as 255.
             state.sum += 255u * state.weight;
             state.weight += 1;
+        } else {
+            ChecksumAddBlock(state, block, static_cast<size_t>(got));
+        }
+        if (progress != nullptr) {
+            progress(context, state.sum);
+        } else {
             appState.currentChecksum.store(state.sum, std::memory_order_relaxed);
+        }
+        if (got == 0) {
             break;
         }
-        ChecksumAddBlock(state, block, static_cast<size_t>(got));
-        appState.currentChecksum.store(state.sum, std::memory_order_relaxed);
     }
     return state.sum;
 }

@@ -17,8 +17,15 @@ uint32_t ChecksumStream(std::FILE* stream);
 
 // The same sum over any source of blocks. read fills up to size bytes and
 // returns how many it gave, 0 at the end of the data, or -1 on a read error.
+// The blocks go into block (CHECKSUM_BLOCK_SIZE bytes), or into one buffer
+// of the calling thread's own when it is nullptr. After every block the
+// running sum goes to progress(context, sum), or into
+// appState.currentChecksum when progress is nullptr: several files summed
+// at once must not all write the one sum that the panel shows.
 using ChecksumRead = long (*)(void* source, unsigned char* buffer, size_t size);
-uint32_t ChecksumBlocks(ChecksumRead read, void* source);
+using ChecksumProgress = void (*)(void* context, uint32_t sum);
+uint32_t ChecksumBlocks(ChecksumRead read, void* source, unsigned char* block = nullptr,
+                        ChecksumProgress progress = nullptr, void* context = nullptr);
 
 // Running state of the sum; exposed so that the block step can be tested
 // against the plain per-byte definition.

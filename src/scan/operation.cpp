@@ -6,6 +6,7 @@
 
 #include "compare/compare_signatures.h"
 #include "model/app_state.h"
+#include "scan/checksum_pool.h"
 #include "scan/record_sort.h"
 #include "scan/walker.h"
 #include "ui/control_ids.h"
@@ -107,6 +108,7 @@ void WalkIncludedDirectories()
         char path[DIRECTORY_PATH_SIZE];
         std::memcpy(path, list.paths[slot], sizeof path);
         path[sizeof path - 1] = '\0';
+        ChecksumReaders readers(path);
         WalkDirectory(path, list);
     }
 }

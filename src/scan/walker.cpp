@@ -5,6 +5,7 @@
 
 #include "model/app_state.h"
 #include "scan/checksum.h"
+#include "scan/checksum_pool.h"
 #include "ui/message_box.h"
 
 namespace {
@@ -204,7 +205,7 @@ const char* RecordedPath(const char* fullPath, bool includeDriveLetter)
     return fullPath + 2;
 }
 
-uint32_t FileChecksum(const wchar_t* fullPath)
+uint32_t FileChecksum(const wchar_t* fullPath, unsigned char* block, ChecksumProgress progress, void* context)
 {
     if (appState.calculateChecksums.load(std::memory_order_relaxed) == 0) {
         return 0;
@@ -217,7 +218,7 @@ uint32_t FileChecksum(const wchar_t* fullPath)
     if (file == INVALID_HANDLE_VALUE) {
         return 0;
     }
-    uint32_t sum = ChecksumBlocks(ReadHandle, file);
+    uint32_t sum = ChecksumBlocks(ReadHandle, file, block, progress, context);
     CloseHandle(file);
     return sum;
 }
@@ -227,12 +228,6 @@ void CaptureFile(const char* fullPath, const wchar_t* openPath, const WIN32_FIND
     const char* recorded =
         RecordedPath(fullPath, appState.includeDriveLetter.load(std::memory_order_relaxed) != 0);
     uint64_t size = (static_cast<uint64_t>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow;
-
-    PublishText(appState.currentFile, STATUS_TEXT_SIZE, recorded);
-    appState.currentFileTimeLow.store(entry.ftCreationTime.dwLowDateTime, std::memory_order_relaxed);
-    appState.currentFileTimeHigh.store(entry.ftCreationTime.dwHighDateTime, std::memory_order_relaxed);
-    appState.currentAttributes.store(entry.dwFileAttributes, std::memory_order_relaxed);
-    appState.currentFileSize.store(static_cast<int64_t>(size), std::memory_order_relaxed);
 
     int32_t slot = appState.scanFileCount.load(std::memory_order_relaxed);
     FileRecord& record = appState.ScanTable[slot];
@@ -244,9 +239,12 @@ void CaptureFile(const char* fullPath, const wchar_t* openPath, const WIN32_FIND
     record.details.creationTime = {entry.ftCreationTime.dwLowDateTime, entry.ftCreationTime.dwHighDateTime};
     record.details.lastWriteTime = {entry.ftLastWriteTime.dwLowDateTime, entry.ftLastWriteTime.dwHighDateTime};
     record.details.size = size;
-    record.details.checksum = FileChecksum(openPath);
 
-    appState.currentChecksum.store(record.details.checksum, std::memory_order_relaxed);
+    if (!QueueChecksum(slot, openPath)) {
+        PublishCurrentFile(record);
+        record.details.checksum = FileChecksum(openPath);
+        appState.currentChecksum.store(record.details.checksum, std::memory_order_relaxed);
+    }
     appState.scanTotalBytes.fetch_add(size, std::memory_order_relaxed);
     appState.scanFileCount.store(slot + 1, std::memory_order_relaxed);
 }

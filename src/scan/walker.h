@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "model/signature.h"
+#include "scan/checksum.h"
 
 // Walks one directory into the ScanTable, depth first, applying the Exclude
 // entries of list. path is a full directory path in the ANSI code page, as
@@ -18,9 +19,12 @@ void WalkDirectory(const char* path, const DirectoryList& list);
 // name, prefixed with \\?\, for opening it.
 void CaptureFile(const char* fullPath, const wchar_t* openPath, const WIN32_FIND_DATAW& entry);
 
-// Checksum of the file at fullPath (a wide path, \\?\ prefix included), or 0
-// when checksums are off or the file cannot be opened.
-uint32_t FileChecksum(const wchar_t* fullPath);
+// Checksum of the file at fullPath (a wide path, \\?\ prefix included), or 0 when checksums
+// are off or the file cannot be opened. Reads into block and hands the
+// running sum to progress, as ChecksumBlocks does; by default this thread's
+// own block and the status panel.
+uint32_t FileChecksum(const wchar_t* fullPath, unsigned char* block = nullptr,
+                      ChecksumProgress progress = nullptr, void* context = nullptr);
 
 // The recorded form of fullPath: unchanged when the drive letter is kept and
 // the path starts with "X:", else without its first two characters; empty

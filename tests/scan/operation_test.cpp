@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <algorithm>
 #include <atomic>
@@ -14,6 +15,8 @@
 
 #include "compare/report.h"
 #include "model/app_state.h"
+#include "scan/checksum.h"
+#include "scan/checksum_pool.h"
 #include "scan/operation.h"
 #include "scan/path_order.h"
 #include "support/message_recorder.h"
@@ -92,6 +95,19 @@ HRESULT TestDocuments(HWND, int, HANDLE, DWORD, char* path)
 
 bool Enabled(HWND window, int id) { return IsWindowEnabled(GetDlgItem(window, id)) != FALSE; }
 
+int ThreadsOfThisProcess()
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    int count = 0;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+        count += entry.th32OwnerProcessID == GetCurrentProcessId();
+    }
+    CloseHandle(snapshot);
+    return count;
+}
+
 std::string WithoutDrive(const std::string& path) { return path.substr(2); }
 
 class OperationTest : public ::testing::Test {
@@ -111,6 +127,7 @@ protected:
     void TearDown() override
     {
         SetWorkerThreadStarter(nullptr);
+        SetChecksumReaderCount(0);
         SetMessageBoxHook(nullptr);
         SetFolderLookup(nullptr);
         WaitForWorker();  // never leave a worker behind for the next test
@@ -293,31 +310,30 @@ TEST_F(OperationTest, CreateThenCompareFindsEachKindOfChange)
     ExpectIdle();
 }
 
-TEST_F(OperationTest, StopDuringCreatePublishesWhatWasCapturedSorted)
+TEST_F(OperationTest, StopDuringCreatePublishesWhatWasCapturedSortedOnceEveryReaderHasEnded)
 {
     std::string root = MakeTestFolder("op-stop-create");
     MakeFolder(root + "\\first");
     MakeFolder(root + "\\slow");
-    MakeFolder(root + "\\never");
     for (const char* name : {"\\b.txt", "\\A.txt", "\\a_b.txt", "\\C.TXT", "\\ab.txt"}) {
         WriteTestFile(root + "\\first" + name, "x");
     }
-    WriteTestFile(root + "\\never\\n.txt", "x");
-    // A large sparse file: summing it byte by byte takes far longer than the
-    // test needs to press Stop.
+    // A sparse file far too large to be read before the test gives up
+    // waiting: only a Stop ends its reader.
     std::string big = root + "\\slow\\big.bin";
     HANDLE file = CreateFileA(big.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
     LARGE_INTEGER size;
-    size.QuadPart = LONGLONG{1} << 29;
+    size.QuadPart = LONGLONG{1} << 40;
     SetFilePointerEx(file, size, nullptr, FILE_BEGIN);
     SetEndOfFile(file);
     CloseHandle(file);
     AddEntry(root + "\\first", Include);
     AddEntry(root + "\\slow", Include);
-    AddEntry(root + "\\never", Include);
     appState.calculateChecksums = 1;
+    SetChecksumReaderCount(4);
     MessageRecorder recorder;
+    const int threadsBefore = ThreadsOfThisProcess();
 
     appState.operationMode = Create;
     StartOperation(window);
@@ -334,6 +350,10 @@ TEST_F(OperationTest, StopDuringCreatePublishesWhatWasCapturedSorted)
     ExpectRunningButtons(false);  // the worker still has the tables
 
     ASSERT_TRUE(WaitForWorker());
+    // The buttons came back after every reader had ended; the worker thread
+    // itself may still be returning.
+    EXPECT_LE(ThreadsOfThisProcess(), threadsBefore + 1);
+    EXPECT_TRUE(PumpUntil([&] { return ThreadsOfThisProcess() == threadsBefore; }, 10000));
     std::vector<std::string> paths = LoadedPaths();
     std::string first = WithoutDrive(root) + "\\first";
     EXPECT_EQ(paths, (std::vector<std::string>{first + "\\A.txt", first + "\\a_b.txt", first + "\\ab.txt",
@@ -344,6 +364,43 @@ TEST_F(OperationTest, StopDuringCreatePublishesWhatWasCapturedSorted)
     EXPECT_EQ(appState.signatureLoaded, 1);
     EXPECT_TRUE(recorder.messages().empty());
     ExpectIdle();
+}
+
+// Readers in parallel take the files in any order; the records must come
+// out as one reader makes them.
+TEST_F(OperationTest, ParallelReadersRecordWhatOneReaderRecords)
+{
+    std::string root = MakeTestFolder("op-parallel");
+    for (int i = 0; i < 300; ++i) {
+        std::string folder = root + "\\d" + std::to_string(i % 4);
+        if (i < 4) MakeFolder(folder);
+        size_t size = i % 10 == 0 ? 0 : (i * 7919u) % (2 * CHECKSUM_BLOCK_SIZE + 99);
+        WriteTestFile(folder + "\\f" + std::to_string(i), std::string(size, static_cast<char>('a' + i % 26)));
+    }
+    WriteTestFile(root + "\\abc.txt", "abc");
+    // Held without sharing: it cannot be opened and keeps checksum 0.
+    std::string held = root + "\\held.txt";
+    WriteTestFile(held, "abc");
+    HANDLE holder = CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    AddEntry(root, Include);
+    appState.calculateChecksums = 1;
+
+    std::vector<FileRecord> records[2];
+    for (int readers : {1, 4}) {
+        SetChecksumReaderCount(readers);
+        Run(Create);
+        records[readers > 1].assign(appState.LoadedTable, appState.LoadedTable + appState.header.fileCount);
+    }
+    CloseHandle(holder);
+
+    ASSERT_EQ(records[0].size(), 302u);
+    ASSERT_EQ(records[1].size(), 302u);
+    EXPECT_EQ(std::memcmp(records[0].data(), records[1].data(), 302 * sizeof(FileRecord)), 0);
+    std::map<std::string, uint32_t> checksums;
+    for (const FileRecord& r : records[1]) checksums[r.path] = r.details.checksum;
+    EXPECT_EQ(checksums[WithoutDrive(root) + "\\abc.txt"], 1610u);
+    EXPECT_EQ(checksums[WithoutDrive(held)], 0u);
 }
 
 namespace {
@@ -439,8 +496,8 @@ TEST_F(OperationTest, WorkerThatCannotStartOrIsStoppedBeforeItRunsEndsTheOperati
     ResumeThread(heldWorker);
     CloseHandle(heldWorker);
     ASSERT_TRUE(WaitForWorker());
-    EXPECT_EQ(appState.scanFileCount, 0);
     EXPECT_EQ(appState.header.fileCount, 0);
+    EXPECT_EQ(appState.header.directoryCount, 0);  // not one Include directory entered
     EXPECT_EQ(appState.signatureLoaded, 1);
     ExpectIdle();
 
