@@ -10,134 +10,95 @@
 
 namespace {
 
-constexpr char HEADER[] = "**** Olvarin Result file V1.3 build 1001 ****\r\n\r\n";
+const std::string HEADER = "**** Olvarin Result file V1.3 build 1001 ****\r\n\r\n";
 
-class ReportTextTest : public ::testing::Test {
-protected:
-    ReportTextTest() : scan(4000), loaded(4000), table(new DifferenceTable()) {}
+struct Report {
+    std::vector<FileRecord> scan = std::vector<FileRecord>(MAX_DIFFERENCES);
+    std::vector<FileRecord> loaded = std::vector<FileRecord>(MAX_DIFFERENCES);
+    std::unique_ptr<DifferenceTable> table{new DifferenceTable()};
 
-    void SetPath(std::vector<FileRecord>& records, int slot, const std::string& path)
+    void Add(int32_t kind, int32_t scanIndex, int32_t loadedIndex, const std::string& path = "")
     {
-        std::memset(records[slot].path, 0, RECORD_PATH_SIZE);
-        std::memcpy(records[slot].path, path.data(), path.size());
-    }
-
-    void Add(int32_t kind, int32_t scanIndex, int32_t loadedIndex)
-    {
+        if (!path.empty()) std::strcpy((kind == Missing ? loaded[loadedIndex] : scan[scanIndex]).path, path.c_str());
         table->entries[table->entryCount++] = {kind, scanIndex, loadedIndex};
     }
 
-    // The bytes the writer produces, read back from a binary temporary file.
+    // The bytes written, read back from a binary temporary file.
     std::string Write()
     {
         std::FILE* file = std::tmpfile();
-        EXPECT_NE(file, nullptr);
         EXPECT_TRUE(WriteReportText(file, *table, scan.data(), loaded.data()));
         std::rewind(file);
-        std::string bytes;
-        char chunk[4096];
-        size_t got;
-        while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.append(chunk, got);
+        std::string bytes(1 << 20, '\0');
+        bytes.resize(std::fread(&bytes[0], 1, bytes.size(), file));
         std::fclose(file);
         return bytes;
     }
-
-    std::vector<FileRecord> scan;
-    std::vector<FileRecord> loaded;
-    std::unique_ptr<DifferenceTable> table;
 };
 
-TEST_F(ReportTextTest, MixedTableGivesHeadingsForThePresentKindsInOrderWithCrLf)
+}  // namespace
+
+TEST(ReportText, HeadingsForThePresentKindsInOrderWithCrLf)
 {
     // Missing files are named as the signature spells them, every other kind
-    // as the scan does (a letter-case rename shows its new spelling).
-    for (int kind = Extra; kind <= Checksum; ++kind) {
-        SetPath(scan, kind, "\\Scan" + std::to_string(kind));
-        SetPath(loaded, kind, "\\loaded" + std::to_string(kind));
-    }
-    SetPath(scan, 0, "\\Tools\\extra.exe");
-    Add(Extra, 1, -1);
-    Add(Extra, 0, -1);
+    // as the scan does.
+    Report r;
+    r.Add(Extra, 1, -1, "\\Scan1");
+    r.Add(Extra, 0, -1, "\\Tools\\extra.exe");
     for (int kind = Missing; kind <= Checksum; ++kind) {
-        Add(kind, kind == Missing ? -1 : kind, kind);
+        std::strcpy(r.loaded[kind].path, ("\\loaded" + std::to_string(kind)).c_str());
+        r.Add(kind, kind == Missing ? -1 : kind, kind, kind == Missing ? "" : "\\Scan" + std::to_string(kind));
     }
-    EXPECT_EQ(Write(), std::string(HEADER) +
-                           "**** Extra files on this PC ****\r\n\\Scan1\r\n\\Tools\\extra.exe\r\n"
-                           "**** Missing files on this PC ****\r\n\\loaded2\r\n"
-                           "**** Files that are different in size ****\r\n\\Scan3\r\n"
-                           "**** Files that have a different creation time ****\r\n\\Scan4\r\n"
-                           "**** Files that have a different modify time ****\r\n\\Scan5\r\n"
-                           "**** Files that have a different attributes ****\r\n\\Scan6\r\n"
-                           "**** Files that have a different checksum ****\r\n\\Scan7\r\n");
+    EXPECT_EQ(r.Write(), HEADER +
+                             "**** Extra files on this PC ****\r\n\\Scan1\r\n\\Tools\\extra.exe\r\n"
+                             "**** Missing files on this PC ****\r\n\\loaded2\r\n"
+                             "**** Files that are different in size ****\r\n\\Scan3\r\n"
+                             "**** Files that have a different creation time ****\r\n\\Scan4\r\n"
+                             "**** Files that have a different modify time ****\r\n\\Scan5\r\n"
+                             "**** Files that have a different attributes ****\r\n\\Scan6\r\n"
+                             "**** Files that have a different checksum ****\r\n\\Scan7\r\n");
 }
 
-TEST_F(ReportTextTest, FullTableListsEveryEntryAndThenTheDroppedCount)
+TEST(ReportText, FullTableListsEveryEntryThenTheDroppedCount)
 {
+    Report r;
+    std::string lines = HEADER + "**** Files that have a different modify time ****\r\n";
     for (int i = 0; i < MAX_DIFFERENCES; ++i) {
-        SetPath(scan, i, "\\f" + std::to_string(i));
-        Add(ModifyTime, i, i);
+        r.Add(ModifyTime, i, i, "\\f" + std::to_string(i));
+        lines += "\\f" + std::to_string(i) + "\r\n";
     }
-    std::string withoutDropped = Write();
-    size_t lines = 0;
-    for (size_t at = withoutDropped.find("\r\n\\f"); at != std::string::npos;
-         at = withoutDropped.find("\r\n\\f", at + 1)) {
-        ++lines;
-    }
-    EXPECT_EQ(lines, static_cast<size_t>(MAX_DIFFERENCES));
-    EXPECT_EQ(withoutDropped.substr(withoutDropped.size() - 8), "\\f2999\r\n");
-
-    table->droppedCount = 4321;
-    std::string withDropped = Write();
-    EXPECT_EQ(withDropped, withoutDropped +
-                              "**** 4321 more differences were found but not listed ****\r\n");
+    EXPECT_EQ(r.Write(), lines);
+    r.table->droppedCount = 4321;
+    EXPECT_EQ(r.Write(), lines + "**** 4321 more differences were found but not listed ****\r\n");
 }
 
-TEST_F(ReportTextTest, APathFillingItsWholeFieldIsNotReadPastItsEnd)
+TEST(ReportText, NeverReadsPastAPathFieldOrOutsideTheTables)
 {
-    std::memset(scan[0].path, 'x', RECORD_PATH_SIZE);  // no terminating NUL
-    std::memset(&scan[0].details, 'y', sizeof scan[0].details);
-    Add(Extra, 0, -1);
-    std::string bytes = Write();
-    EXPECT_EQ(bytes, std::string(HEADER) + "**** Extra files on this PC ****\r\n" +
-                         std::string(RECORD_PATH_SIZE, 'x') + "\r\n");
+    Report r;
+    std::memset(r.scan[0].path, 'x', RECORD_PATH_SIZE);  // no terminating NUL
+    std::memset(&r.scan[0].details, 'y', sizeof r.scan[0].details);
+    r.Add(Extra, 0, -1);
+    r.Add(Extra, -1, -1);
+    r.Add(Extra, MAX_FILES, -1);
+    r.Add(Missing, 0, MAX_FILES);
+    EXPECT_EQ(r.Write(), HEADER + "**** Extra files on this PC ****\r\n" + std::string(RECORD_PATH_SIZE, 'x') +
+                             "\r\n**** Missing files on this PC ****\r\n");
 }
 
-TEST_F(ReportTextTest, EntriesOutsideTheTablesAreNotRead)
+TEST(ReportText, AFailedWriteIsReported)
 {
-    SetPath(scan, 0, "\\kept");
-    Add(Extra, -1, -1);
-    Add(Extra, MAX_FILES, -1);
-    Add(Extra, 0, -1);
-    Add(Missing, 0, MAX_FILES);
-    table->entryCount = 4;
-    EXPECT_EQ(Write(), std::string(HEADER) + "**** Extra files on this PC ****\r\n\\kept\r\n" +
-                           "**** Missing files on this PC ****\r\n");
-}
-
-TEST_F(ReportTextTest, AFailedWriteIsReported)
-{
-    SetPath(scan, 0, "\\a");
-    Add(Extra, 0, -1);
-    struct Stream {
-        const char* path;
-        const char* mode;
-        bool unbuffered;
-    } streams[] = {
+    Report r;
+    r.Add(Extra, 0, -1, "\\a");
 #ifdef _WIN32
-        {"NUL", "rb", false},  // open only for reading: every write is refused
+    const char* const streams[] = {"NUL rb"};  // open only for reading: every write is refused
 #else
-        {"/dev/null", "rb", false},
-        {"/dev/full", "wb", false},  // a full disk: only the last flush fails
-        {"/dev/full", "wb", true},   // unbuffered: the very first write fails
+    const char* const streams[] = {"/dev/null rb", "/dev/full wb", "/dev/full wb unbuffered"};
 #endif
-    };
-    for (const Stream& s : streams) {
-        std::FILE* file = std::fopen(s.path, s.mode);
-        ASSERT_NE(file, nullptr) << s.path;
-        if (s.unbuffered) std::setvbuf(file, nullptr, _IONBF, 0);
-        EXPECT_FALSE(WriteReportText(file, *table, scan.data(), loaded.data())) << s.path << s.unbuffered;
+    for (std::string s : streams) {
+        std::FILE* file = std::fopen(s.substr(0, s.find(' ')).c_str(), s.substr(s.find(' ') + 1, 2).c_str());
+        ASSERT_NE(file, nullptr) << s;
+        if (s.find("unbuffered") != std::string::npos) std::setvbuf(file, nullptr, _IONBF, 0);
+        EXPECT_FALSE(WriteReportText(file, *r.table, r.scan.data(), r.loaded.data())) << s;
         std::fclose(file);
     }
 }
-
-}  // namespace

@@ -8,7 +8,6 @@
 
 #include "model/app_state.h"
 #include "scan/walker.h"
-#include "support/message_recorder.h"
 #include "support/test_files.h"
 
 namespace {
@@ -24,9 +23,10 @@ protected:
         appState.scanDirectoryCount = 0;
         appState.scanTotalBytes = 0;
         std::memset(appState.ScanTable, 0, sizeof appState.ScanTable);
+        list = {};
     }
 
-    void AddEntry(int slot, const std::string& path, DirectoryAction action)
+    void Add(int slot, const std::string& path, DirectoryAction action)
     {
         std::strcpy(list.paths[slot], path.c_str());
         list.actions[slot] = action;
@@ -40,19 +40,16 @@ protected:
         }
     }
 
-    std::set<std::string> RecordedPaths() const
+    // Each recorded path with its size and checksum.
+    std::set<std::string> Recorded() const
     {
-        std::set<std::string> paths;
-        for (int i = 0; i < appState.scanFileCount; ++i) paths.insert(appState.ScanTable[i].path);
-        return paths;
-    }
-
-    const FileRecord* Find(const std::string& path) const
-    {
+        std::set<std::string> out;
         for (int i = 0; i < appState.scanFileCount; ++i) {
-            if (path == appState.ScanTable[i].path) return &appState.ScanTable[i];
+            const FileRecord& r = appState.ScanTable[i];
+            out.insert(std::string(r.path) + " " + std::to_string(r.details.size) + " " +
+                       std::to_string(r.details.checksum));
         }
-        return nullptr;
+        return out;
     }
 
     // A folder of this test's own holding the files named, folders made on the way.
@@ -68,22 +65,8 @@ protected:
         return root;
     }
 
-    // Creates a folder through the extended form, which keeps names and
-    // lengths that plain paths cannot.
-    static void MakeExtended(const std::wstring& folder)
-    {
-        ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
-        HANDLE f = CreateFileW((folder + L"\\f.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
-        ASSERT_NE(f, INVALID_HANDLE_VALUE);
-        CloseHandle(f);
-    }
-
-    DirectoryList list = {};
+    DirectoryList list;
 };
-
-std::string WithoutDrive(const std::string& path) { return path.substr(2); }
-std::wstring Extended(const std::string& path) { return L"\\\\?\\" + std::wstring(path.begin(), path.end()); }
 
 }  // namespace
 
@@ -91,133 +74,81 @@ TEST_F(WalkerTest, ExcludeEntriesArePrefixTestsIgnoringCaseInAnySlot)
 {
     std::string root = Tree("exclusion", {"\\a.txt", "\\Temp\\b.txt", "\\Temp2\\c.txt", "\\TempFiles\\d.txt",
                                           "\\keep\\e.txt", "\\keep\\sub\\f.txt", "\\zz-inside\\g.txt"});
-    AddEntry(0, root, Include);
+    Add(0, root, Include);
     // An Include entry that an Exclude entry is a prefix of is skipped
     // without being counted.
-    AddEntry(1, root + "\\zz-inside", Include);
+    Add(1, root + "\\zz-inside", Include);
     // Behind empty slots, as removals in the configuration leave them.
-    AddEntry(7, root + "\\TEMP", Exclude);
-    AddEntry(9, root + "\\zz-", Exclude);
-
+    Add(7, root + "\\TEMP", Exclude);
+    Add(9, root + "\\zz-", Exclude);
     WalkAll();
-
-    std::string r = WithoutDrive(root);
-    EXPECT_EQ(RecordedPaths(), (std::set<std::string>{r + "\\a.txt", r + "\\keep\\e.txt", r + "\\keep\\sub\\f.txt"}));
+    std::string r = root.substr(2);
+    EXPECT_EQ(Recorded(), (std::set<std::string>{r + "\\a.txt 1 0", r + "\\keep\\e.txt 1 0", r + "\\keep\\sub\\f.txt 1 0"}));
     EXPECT_EQ(appState.scanDirectoryCount, 3);  // root, keep, keep\sub
     EXPECT_EQ(appState.scanTotalBytes, 3u);
 }
 
-TEST_F(WalkerTest, RecordsPathsWithOrWithoutTheDriveLetterAndChecksumsOnlyWhenAsked)
+TEST_F(WalkerTest, PathsKeepTheDriveLetterAndFilesAreSummedOnlyWhenAsked)
 {
     std::string root = MakeTestFolder("drive-letter");
     WriteTestFile(root + "\\abc.txt", "abc");
     WriteTestFile(root + "\\empty.txt", "");
-    AddEntry(0, root, Include);
-
-    for (int withDrive : {0, 1}) {
+    for (int asked : {0, 1}) {
         SetUp();
-        appState.includeDriveLetter = withDrive;
-        appState.calculateChecksums = withDrive;
+        Add(0, root, Include);
+        appState.includeDriveLetter = asked;
+        appState.calculateChecksums = asked;
         WalkAll();
-        std::string r = withDrive ? root : WithoutDrive(root);
-        ASSERT_EQ(RecordedPaths(), (std::set<std::string>{r + "\\abc.txt", r + "\\empty.txt"})) << withDrive;
-        EXPECT_EQ(Find(r + "\\abc.txt")->details.size, 3u);
-        EXPECT_EQ(Find(r + "\\abc.txt")->details.reserved, 0u);
-        EXPECT_EQ(Find(r + "\\abc.txt")->details.checksum, withDrive ? 1610u : 0u);
-        EXPECT_EQ(Find(r + "\\empty.txt")->details.checksum, withDrive ? 255u : 0u);
-        EXPECT_EQ(std::string(appState.currentFile).compare(0, r.size() + 1, r + "\\"), 0) << appState.currentFile;
+        std::string r = asked ? root : root.substr(2);
+        EXPECT_EQ(Recorded(), (std::set<std::string>{r + "\\abc.txt 3 " + (asked ? "1610" : "0"),
+                                                      r + "\\empty.txt 0 " + (asked ? "255" : "0")}));
     }
-}
-
-TEST_F(WalkerTest, RecordsHiddenAndSystemFilesAndEntersDotDotDot)
-{
-    std::string root = Tree("hidden", {"\\h.txt"});
-    SetFileAttributesA((root + "\\h.txt").c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
-    MakeExtended(Extended(root) + L"\\...");  // plain names drop trailing dots
-    AddEntry(0, root, Include);
-
-    WalkAll();
-
-    // Whether the system then lists "..." is its own affair.
-    EXPECT_EQ(appState.scanDirectoryCount, 2);
-    EXPECT_LE(appState.scanFileCount, 2);
-    const FileRecord* hidden = Find(WithoutDrive(root) + "\\h.txt");
-    ASSERT_NE(hidden, nullptr);
-    EXPECT_TRUE(hidden->details.attributes & FILE_ATTRIBUTE_HIDDEN);
-}
-
-TEST_F(WalkerTest, MissingDirectoryIsCountedWithoutRecordsAndStopEndsTheWalk)
-{
-    std::string root = Tree("missing", {"\\a.txt"});
-    AddEntry(0, root + "\\does-not-exist", Include);
-    WalkAll();
-    EXPECT_EQ(appState.scanDirectoryCount, 1);
-    EXPECT_EQ(appState.scanFileCount, 0);
-    EXPECT_STREQ(appState.currentDirectory, (root + "\\does-not-exist").c_str());
-
-    SetUp();
-    list = {};
-    AddEntry(0, root, Include);
-    appState.stopRequested = 1;
-    WalkAll();
-    EXPECT_EQ(appState.scanFileCount, 0);
-    EXPECT_EQ(appState.scanDirectoryCount, 1);
 }
 
 // The count starts just below the limit: the rule is the same for the last
 // few slots as for all of them.
-TEST_F(WalkerTest, FullTableShowsTheMessageOnlyForAnEntryBeyondIt)
+TEST_F(WalkerTest, AFullTableShowsTheMessageOnlyForAFileBeyondIt)
 {
     std::string root = Tree("limit", {"\\full\\1.txt", "\\full\\2.txt", "\\over\\1.txt", "\\over\\2.txt",
                                       "\\over\\3.txt", "\\after\\4.txt"});
     for (bool oneMore : {false, true}) {
-        SCOPED_TRACE(oneMore ? "one more" : "exactly full");
         SetUp();
-        list = {};
-        AddEntry(0, root + (oneMore ? "\\over" : "\\full"), Include);
-        if (oneMore) AddEntry(1, root + "\\after", Include);
+        Add(0, root + (oneMore ? "\\over" : "\\full"), Include);
+        if (oneMore) Add(1, root + "\\after", Include);
         appState.scanFileCount = MAX_FILES - 2;
         MessageRecorder recorder;
-
         WalkAll();
-
         EXPECT_EQ(appState.scanFileCount, MAX_FILES);
         EXPECT_EQ(appState.fileLimitReached, oneMore ? 1 : 0);
         EXPECT_EQ(appState.scanDirectoryCount, oneMore ? 2 : 1);  // entered after the limit too
-        auto messages = recorder.messages();
-        ASSERT_EQ(messages.size(), oneMore ? 1u : 0u);
-        if (oneMore) {
-            EXPECT_EQ(messages[0].text, "Error: The maximum number of indexable files has been reached");
-            EXPECT_EQ(messages[0].title, "Too many files");
-            EXPECT_EQ(messages[0].type, static_cast<UINT>(MB_ICONWARNING | MB_OK));
-        }
+        EXPECT_EQ(MessageRecorder::shown, oneMore ? std::vector<std::string>{
+            "Too many files|Error: The maximum number of indexable files has been reached"} : std::vector<std::string>{});
     }
 }
 
 // Paths longer than the records or the walk's buffers are skipped whole,
 // never cut; nothing is written past a buffer.
-TEST_F(WalkerTest, LongAndDeepPathsAreSkippedNotTruncated)
+TEST_F(WalkerTest, LongAndDeepPathsAreSkippedNotCut)
 {
     std::string root = MakeTestFolder("long");
-    std::wstring folder = Extended(root);
-    const std::string name(60, 'n');
-    for (std::string dir = root; dir.size() < 560; dir += "\\" + name) {
-        folder += L"\\" + std::wstring(name.begin(), name.end());
-        MakeExtended(folder);
+    // The extended form keeps lengths that plain paths cannot.
+    std::wstring folder = L"\\\\?\\" + std::wstring(root.begin(), root.end());
+    for (size_t length = root.size(); length < 560; length += 61) {
+        folder += L"\\" + std::wstring(60, L'n');
+        ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+        HANDLE f = CreateFileW((folder + L"\\f.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+        ASSERT_NE(f, INVALID_HANDLE_VALUE);
+        CloseHandle(f);
     }
-    AddEntry(0, root, Include);
+    Add(0, root, Include);
     appState.includeDriveLetter = 1;
-
     WalkAll();
-
     ASSERT_GT(appState.scanFileCount, 0);
     for (int i = 0; i < appState.scanFileCount; ++i) {
         std::string path = appState.ScanTable[i].path;
         EXPECT_LE(path.size(), 299u);
-        // The whole path of a real file.
-        EXPECT_EQ(path.substr(path.size() - 6), "\\f.txt");
+        EXPECT_EQ(path.substr(path.size() - 6), "\\f.txt");  // the whole path of a real file
         EXPECT_EQ(path.compare(0, root.size(), root), 0);
     }
     EXPECT_LE(std::strlen(appState.currentDirectory), 255u);
-    EXPECT_LE(std::strlen(appState.currentFile), 255u);
 }

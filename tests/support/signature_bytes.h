@@ -1,5 +1,4 @@
-// Builds signature files byte by byte, including damaged ones, for the tests
-// and for the fuzzer's seed files. Portable.
+// Builds signature files byte by byte, including damaged ones. Portable.
 #pragma once
 
 #include <cstdint>
@@ -22,14 +21,12 @@ public:
 
     // Puts a directory into the next slot of the layout's block.
     SignatureBytes& Directory(const std::string& path, int32_t action);
-
     // Appends a well-formed record of the layout with DetailsFor(n).
     SignatureBytes& Record(const std::string& path, uint32_t n = 0);
     // Appends a layout-1 record with any stated length and path bytes.
     SignatureBytes& RawRecord(int32_t length, const std::string& pathBytes, uint32_t n = 0);
     // Appends bytes as they are.
     SignatureBytes& Raw(const void* data, size_t size);
-    SignatureBytes& Raw(const std::string& bytes) { return Raw(bytes.data(), bytes.size()); }
 
     // The whole file; cut drops that many bytes from its end.
     std::vector<unsigned char> Bytes(size_t cut = 0) const;
