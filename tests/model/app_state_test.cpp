@@ -27,8 +27,10 @@ TEST(AppState, ResetLeavesNoSignatureAndNothingBeingScanned)
 TEST(AppState, ALongTextIsShortenedFromTheFrontKeepingItsEnd)
 {
     std::string longPath = "C:" + std::string(300, 'd') + "\\file.txt";
-    PublishText(appState.currentFile, STATUS_TEXT_SIZE, longPath.c_str());
-    EXPECT_EQ(std::string(appState.currentFile), "..." + longPath.substr(longPath.size() - 252));
+    PublishText(appState.currentFile, STATUS_TEXT_SIZE, "kept");
+    PublishText(appState.currentDirectory, STATUS_TEXT_SIZE, longPath.c_str());
+    EXPECT_EQ(std::string(appState.currentDirectory), "..." + longPath.substr(longPath.size() - 252));
+    EXPECT_STREQ(appState.currentFile, "kept");  // nothing written past the field
     std::string fits(STATUS_TEXT_SIZE - 1, 'x');
     PublishText(appState.currentFile, STATUS_TEXT_SIZE, fits.c_str());
     EXPECT_EQ(std::string(appState.currentFile), fits);

@@ -12,115 +12,87 @@
 
 namespace {
 
-class WalkerTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ResetSignature(nullptr);
-        // What the worker does before it walks.
-        appState.fileLimitReached = 0;
-        appState.scanFileCount = 0;
-        appState.scanDirectoryCount = 0;
-        appState.scanTotalBytes = 0;
-        std::memset(appState.ScanTable, 0, sizeof appState.ScanTable);
-        list = {};
+// A folder of the test's own holding the files named, folders made on the way.
+std::string Tree(const std::string& name, std::initializer_list<const char*> files)
+{
+    std::string root = MakeTestFolder(name);
+    for (std::string file : files) {
+        for (size_t at = file.find('\\', 1); at != std::string::npos; at = file.find('\\', at + 1)) {
+            MakeFolder(root + file.substr(0, at));
+        }
+        WriteTestFile(root + file, "abc");
     }
+    return root;
+}
 
-    void Add(int slot, const std::string& path, DirectoryAction action)
-    {
-        std::strcpy(list.paths[slot], path.c_str());
-        list.actions[slot] = action;
+// Walks the Include entries as the worker does, from an empty table that
+// already holds `count` records; gives each record as "path size checksum".
+std::set<std::string> Walk(const DirectoryList& list, int count = 0, int32_t driveAndChecksums = 0)
+{
+    ResetSignature(nullptr);
+    appState.includeDriveLetter = appState.calculateChecksums = driveAndChecksums;
+    appState.fileLimitReached = 0;
+    appState.scanDirectoryCount = 0;
+    appState.scanTotalBytes = 0;
+    appState.scanFileCount = count;
+    std::memset(appState.ScanTable, 0, sizeof appState.ScanTable);
+    for (int slot = 0; slot < MAX_DIRECTORIES; ++slot) {
+        if (list.actions[slot] == Include) WalkDirectory(list.paths[slot], list);
+    }
+    std::set<std::string> out;
+    for (int i = count; i < appState.scanFileCount; ++i) {
+        const FileRecord& r = appState.ScanTable[i];
+        out.insert(std::string(r.path) + " " + std::to_string(r.details.size) + " " + std::to_string(r.details.checksum));
+    }
+    return out;
+}
+
+// Entries by slot; a path ending in '-' is an Exclude entry without it.
+DirectoryList List(std::initializer_list<std::pair<int, std::string>> slots)
+{
+    DirectoryList list = {};
+    for (const auto& slot : slots) {
+        std::strcpy(list.paths[slot.first], slot.second.c_str());
+        list.actions[slot.first] = slot.second.back() == '-' ? Exclude : Include;
+        list.paths[slot.first][slot.second.size() - (slot.second.back() == '-')] = '\0';
         list.count++;
     }
-
-    void WalkAll()
-    {
-        for (int slot = 0; slot < MAX_DIRECTORIES; ++slot) {
-            if (list.actions[slot] == Include) WalkDirectory(list.paths[slot], list);
-        }
-    }
-
-    // Each recorded path with its size and checksum.
-    std::set<std::string> Recorded() const
-    {
-        std::set<std::string> out;
-        for (int i = 0; i < appState.scanFileCount; ++i) {
-            const FileRecord& r = appState.ScanTable[i];
-            out.insert(std::string(r.path) + " " + std::to_string(r.details.size) + " " +
-                       std::to_string(r.details.checksum));
-        }
-        return out;
-    }
-
-    // A folder of this test's own holding the files named, folders made on the way.
-    static std::string Tree(const std::string& name, std::initializer_list<const char*> files)
-    {
-        std::string root = MakeTestFolder(name);
-        for (std::string file : files) {
-            for (size_t at = file.find('\\', 1); at != std::string::npos; at = file.find('\\', at + 1)) {
-                MakeFolder(root + file.substr(0, at));
-            }
-            WriteTestFile(root + file, "x");
-        }
-        return root;
-    }
-
-    DirectoryList list;
-};
+    return list;
+}
 
 }  // namespace
 
-TEST_F(WalkerTest, ExcludeEntriesArePrefixTestsIgnoringCaseInAnySlot)
+// An Exclude entry is a prefix test on characters ignoring case, in any
+// slot; an Include entry that one is a prefix of is skipped without being
+// counted. Paths lose the drive letter unless it is asked for; files are
+// summed only when asked.
+TEST(Walker, ExcludeDriveLetterAndChecksumRules)
 {
     std::string root = Tree("exclusion", {"\\a.txt", "\\Temp\\b.txt", "\\Temp2\\c.txt", "\\TempFiles\\d.txt",
                                           "\\keep\\e.txt", "\\keep\\sub\\f.txt", "\\zz-inside\\g.txt"});
-    Add(0, root, Include);
-    // An Include entry that an Exclude entry is a prefix of is skipped
-    // without being counted.
-    Add(1, root + "\\zz-inside", Include);
-    // Behind empty slots, as removals in the configuration leave them.
-    Add(7, root + "\\TEMP", Exclude);
-    Add(9, root + "\\zz-", Exclude);
-    WalkAll();
     std::string r = root.substr(2);
-    EXPECT_EQ(Recorded(), (std::set<std::string>{r + "\\a.txt 1 0", r + "\\keep\\e.txt 1 0", r + "\\keep\\sub\\f.txt 1 0"}));
+    // Behind empty slots, as removals in the configuration leave them.
+    EXPECT_EQ(Walk(List({{0, root}, {1, root + "\\zz-inside"}, {7, root + "\\TEMP-"}, {9, root + "\\zz--"}})),
+              (std::set<std::string>{r + "\\a.txt 3 0", r + "\\keep\\e.txt 3 0", r + "\\keep\\sub\\f.txt 3 0"}));
     EXPECT_EQ(appState.scanDirectoryCount, 3);  // root, keep, keep\sub
-    EXPECT_EQ(appState.scanTotalBytes, 3u);
-}
-
-TEST_F(WalkerTest, PathsKeepTheDriveLetterAndFilesAreSummedOnlyWhenAsked)
-{
-    std::string root = MakeTestFolder("drive-letter");
-    WriteTestFile(root + "\\abc.txt", "abc");
-    WriteTestFile(root + "\\empty.txt", "");
-    for (int asked : {0, 1}) {
-        SetUp();
-        Add(0, root, Include);
-        appState.includeDriveLetter = asked;
-        appState.calculateChecksums = asked;
-        WalkAll();
-        std::string r = asked ? root : root.substr(2);
-        EXPECT_EQ(Recorded(), (std::set<std::string>{r + "\\abc.txt 3 " + (asked ? "1610" : "0"),
-                                                      r + "\\empty.txt 0 " + (asked ? "255" : "0")}));
-    }
+    EXPECT_EQ(appState.scanTotalBytes, 9u);
+    EXPECT_EQ(Walk(List({{0, root + "\\keep"}, {1, root + "\\keep\\sub-"}}), 0, 1),
+              std::set<std::string>{root + "\\keep\\e.txt 3 1610"});
 }
 
 // The count starts just below the limit: the rule is the same for the last
-// few slots as for all of them.
-TEST_F(WalkerTest, AFullTableShowsTheMessageOnlyForAFileBeyondIt)
+// few slots as for all of them. A walk goes on into directories after the
+// limit, but records nothing more.
+TEST(Walker, AFullTableShowsTheMessageOnlyForAFileBeyondIt)
 {
     std::string root = Tree("limit", {"\\full\\1.txt", "\\full\\2.txt", "\\over\\1.txt", "\\over\\2.txt",
                                       "\\over\\3.txt", "\\after\\4.txt"});
     for (bool oneMore : {false, true}) {
-        SetUp();
-        Add(0, root + (oneMore ? "\\over" : "\\full"), Include);
-        if (oneMore) Add(1, root + "\\after", Include);
-        appState.scanFileCount = MAX_FILES - 2;
         MessageRecorder recorder;
-        WalkAll();
+        Walk(oneMore ? List({{0, root + "\\over"}, {1, root + "\\after"}}) : List({{0, root + "\\full"}}), MAX_FILES - 2);
         EXPECT_EQ(appState.scanFileCount, MAX_FILES);
         EXPECT_EQ(appState.fileLimitReached, oneMore ? 1 : 0);
-        EXPECT_EQ(appState.scanDirectoryCount, oneMore ? 2 : 1);  // entered after the limit too
+        EXPECT_EQ(appState.scanDirectoryCount, oneMore ? 2 : 1);
         EXPECT_EQ(MessageRecorder::shown, oneMore ? std::vector<std::string>{
             "Too many files|Error: The maximum number of indexable files has been reached"} : std::vector<std::string>{});
     }
@@ -128,27 +100,20 @@ TEST_F(WalkerTest, AFullTableShowsTheMessageOnlyForAFileBeyondIt)
 
 // Paths longer than the records or the walk's buffers are skipped whole,
 // never cut; nothing is written past a buffer.
-TEST_F(WalkerTest, LongAndDeepPathsAreSkippedNotCut)
+TEST(Walker, LongAndDeepPathsAreSkippedNotCut)
 {
     std::string root = MakeTestFolder("long");
     // The extended form keeps lengths that plain paths cannot.
     std::wstring folder = L"\\\\?\\" + std::wstring(root.begin(), root.end());
-    for (size_t length = root.size(); length < 560; length += 61) {
+    std::set<std::string> real;
+    for (std::string path = root + "\\" + std::string(60, 'n'); path.size() < 560; path += "\\" + std::string(60, 'n')) {
         folder += L"\\" + std::wstring(60, L'n');
         ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
-        HANDLE f = CreateFileW((folder + L"\\f.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
-        ASSERT_NE(f, INVALID_HANDLE_VALUE);
-        CloseHandle(f);
+        CloseHandle(CreateFileW((folder + L"\\f.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+        real.insert(path + "\\f.txt 0 255");
     }
-    Add(0, root, Include);
-    appState.includeDriveLetter = 1;
-    WalkAll();
-    ASSERT_GT(appState.scanFileCount, 0);
-    for (int i = 0; i < appState.scanFileCount; ++i) {
-        std::string path = appState.ScanTable[i].path;
-        EXPECT_LE(path.size(), 299u);
-        EXPECT_EQ(path.substr(path.size() - 6), "\\f.txt");  // the whole path of a real file
-        EXPECT_EQ(path.compare(0, root.size(), root), 0);
-    }
+    std::set<std::string> recorded = Walk(List({{0, root}}), 0, 1);
+    EXPECT_FALSE(recorded.empty());
+    for (const std::string& path : recorded) EXPECT_TRUE(real.count(path) && path.size() <= 299 + 6) << path;
     EXPECT_LE(std::strlen(appState.currentDirectory), 255u);
 }

@@ -93,7 +93,7 @@ TEST(SignatureFile, AFailedSaveLeavesTheOldFileAndTheNameAsTheyWereAndNothingBeh
     // Once the stream works again, the file is replaced whole.
     SetSaveSinkWrapper(nullptr);
     SaveSignatureFile(nullptr);
-    EXPECT_EQ(ReadFile(folder + "\\kept.sig").size(), 8264u + 3000u * (4 + 6 + 36));
+    EXPECT_EQ(ReadFile(folder + "\\kept.sig").size(), 8264u + 3000u * (4 + 7 + 36));
     EXPECT_STREQ(appState.header.name, "kept.sig");
     EXPECT_EQ(FilesIn(folder), 1);
     EXPECT_EQ(MessageRecorder::shown.size(), 4u);
