@@ -35,7 +35,7 @@ int main(int argc, char** argv)
     }
     std::string folder = argv[1];
     Program program;
-    if (!program.started()) return 1;
+    if (program.mainWindow() == nullptr) return 1;
     HWND window = program.mainWindow();
 
     HWND dialog = program.OpenConfig();

@@ -27,26 +27,6 @@ inline LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     return static_cast<LRESULT>(result);
 }
 
-inline std::string ClassOf(HWND window)
-{
-    char name[64] = "";
-    GetClassNameA(window, name, sizeof name);
-    return name;
-}
-
-// The first top-level window (or child of parent) that match accepts.
-inline HWND FindWindowWhere(const std::function<bool(HWND)>& match, HWND parent = nullptr)
-{
-    std::pair<const std::function<bool(HWND)>*, HWND> search = {&match, nullptr};
-    WNDENUMPROC stopAtMatch = [](HWND window, LPARAM found) -> BOOL {
-        auto* s = reinterpret_cast<decltype(search)*>(found);
-        return (*s->first)(window) ? (s->second = window, FALSE) : TRUE;
-    };
-    if (parent != nullptr) EnumChildWindows(parent, stopAtMatch, reinterpret_cast<LPARAM>(&search));
-    else EnumWindows(stopAtMatch, reinterpret_cast<LPARAM>(&search));
-    return search.second;
-}
-
 struct ShownMessage {
     std::string title, text;
 };
@@ -67,26 +47,24 @@ public:
         }
         CloseHandle(info.hThread);
         process_ = info.hProcess;
+        DWORD owner = 0;
         WaitUntil([&] {
-            return (main_ = FindWindowWhere([&](HWND window) {
-                DWORD owner = 0;
-                GetWindowThreadProcessId(window, &owner);
-                return owner == info.dwProcessId && ClassOf(window) == "olvarin" && IsWindowVisible(window);
-            })) != nullptr;
+            main_ = FindWindowA("olvarin", nullptr);
+            return GetWindowThreadProcessId(main_, &owner) && owner == info.dwProcessId && IsWindowVisible(main_);
         }, 30000);
+        main_ = owner == info.dwProcessId ? main_ : nullptr;
         WaitUntil([&] { return Field(IDC_MAIN_CURRENT_FILE) == "None"; });  // the first paint fills the panel
     }
     // Ends the process by its handle if it is still running.
     ~Program()
     {
         if (process_ != nullptr && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) TerminateProcess(process_, 1);
-        if (process_ != nullptr) CloseHandle(process_);
+        CloseHandle(process_);
     }
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
 
     HWND mainWindow() const { return main_; }
-    bool started() const { return main_ != nullptr; }
     // True when the process ended in time with exit code 0.
     bool EndsCleanly() const
     {
@@ -108,18 +86,14 @@ public:
     }
     bool Enabled(int id) const { return IsWindowEnabled(GetDlgItem(main_, id)) != FALSE; }
 
-    // Posts a button's command, as its click would (on the main window
-    // without a dialog).
-    void Click(int id, HWND dialog = nullptr) const
+    // A button's command, as its click gives it (on the main window without
+    // a dialog): posted, or sent (returning once handled) when waited for.
+    void Click(int id, HWND dialog = nullptr, bool wait = false) const
     {
         dialog = dialog != nullptr ? dialog : main_;
-        PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
-    }
-    // Sends a command that shows nothing modal; returns once it is handled.
-    void Command(int id, HWND dialog = nullptr) const
-    {
-        dialog = dialog != nullptr ? dialog : main_;
-        Send(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+        WPARAM command = MAKEWPARAM(id, BN_CLICKED);
+        LPARAM button = reinterpret_cast<LPARAM>(GetDlgItem(dialog, id));
+        wait ? Send(dialog, WM_COMMAND, command, button) : PostMessageA(dialog, WM_COMMAND, command, button);
     }
 
     // A visible dialog (a message box, a picker) owned by owner, or nullptr.
@@ -127,9 +101,10 @@ public:
     {
         HWND found = nullptr;
         WaitUntil([&] {
-            return (found = FindWindowWhere([owner](HWND w) {
-                return IsWindowVisible(w) && ClassOf(w) == "#32770" && GetWindow(w, GW_OWNER) == owner;
-            })) != nullptr;
+            while ((found = FindWindowExA(nullptr, found, "#32770", nullptr)) != nullptr) {
+                if (IsWindowVisible(found) && GetWindow(found, GW_OWNER) == owner) return true;
+            }
+            return false;
         }, timeoutMs);
         return found;
     }
@@ -154,7 +129,7 @@ public:
         HWND picker = OwnedDialog(main_, 15000);
         if (picker == nullptr) throw std::runtime_error("no file picker appeared");
         HWND field = GetDlgItem(picker, 1148);
-        HWND edit = FindWindowWhere([](HWND window) { return ClassOf(window) == "Edit"; }, field);
+        HWND edit = FindWindowExA(FindWindowExA(field, nullptr, "ComboBox", nullptr), nullptr, "Edit", nullptr);
         Send(edit != nullptr ? edit : field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
         Click(IDOK, picker);
         if (!WaitUntil([&] { return !IsWindow(picker); }, 1500)) {
@@ -181,7 +156,7 @@ public:
     {
         SetText(dialog, IDC_CONFIG_DIRECTORY, path);
         Send(GetDlgItem(dialog, IDC_CONFIG_ACTION), CB_SETCURSEL, action, 0);
-        Command(IDC_CONFIG_ADD, dialog);
+        Click(IDC_CONFIG_ADD, dialog, true);
     }
 
 private:

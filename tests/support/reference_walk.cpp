@@ -8,11 +8,8 @@ namespace {
 
 void Record(DifferenceTable& table, int32_t kind, int32_t scanIndex, int32_t loadedIndex)
 {
-    if (table.entryCount == MAX_DIFFERENCES) {
-        table.droppedCount++;
-        return;
-    }
-    table.entries[table.entryCount++] = {kind, scanIndex, loadedIndex};
+    if (table.entryCount == MAX_DIFFERENCES) table.droppedCount++;
+    else table.entries[table.entryCount++] = {kind, scanIndex, loadedIndex};
 }
 
 bool Same(const FileTime& a, const FileTime& b) { return std::memcmp(&a, &b, sizeof a) == 0; }

@@ -11,8 +11,8 @@ std::string MakeTestFolder(const std::string& name);
 void MakeFolder(const std::string& path);
 void WriteTestFile(const std::string& path, const std::string& contents);
 
-// Records, for as long as it lives, the message boxes that the code under
-// test would have shown (as "title|text"), answering each with OK.
+// Records, while it lives, the message boxes that the code under test would
+// have shown (as "title|text"), answering each with OK.
 struct MessageRecorder {
     MessageRecorder();
     ~MessageRecorder();
