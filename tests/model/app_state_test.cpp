@@ -12,7 +12,10 @@ TEST(AppState, ResetLeavesNoSignatureAndALongTextKeepsItsEnd)
     appState.directoryList.count = 3;
     appState.scanFileCount = appState.scanDirectoryCount = appState.stopRequested = appState.calculateChecksums = 1;
     PublishText(appState.currentFile, STATUS_TEXT_SIZE, "\\a.txt");
-    ResetSignature(nullptr);
+    static HWND__* disabled = nullptr;  // the window whose Stop button was disabled
+    SetDisableStopButtonHook([](HWND__* window) { disabled = window; });
+    ResetSignature(reinterpret_cast<HWND__*>(&disabled));
+    EXPECT_EQ(disabled, reinterpret_cast<HWND__*>(&disabled));
     EXPECT_STREQ(appState.header.name, "No signature loaded");
     EXPECT_EQ(std::memcmp(appState.header.magic, SIGNATURE_MAGIC, MAGIC_SIZE), 0);
     EXPECT_EQ(appState.header.layoutVersion, 1);

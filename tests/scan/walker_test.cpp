@@ -86,7 +86,6 @@ TEST(Walker, ExcludeDriveLetterChecksumAndLongPathRules)
     std::set<std::string> recorded = Walk({{0, deep}}, 0, 1);
     EXPECT_FALSE(recorded.empty());
     for (const std::string& path : recorded) EXPECT_TRUE(real.count(path) && path.size() <= 299 + 6) << path;
-    EXPECT_LE(std::strlen(appState.currentDirectory), 255u);
 }
 
 // The count starts just below the limit: the rule is the same for the last
