@@ -11,6 +11,7 @@ TEST(AppState, ResetLeavesNoSignatureAndALongTextKeepsItsEnd)
     std::memset(&appState.header, 0x5A, sizeof appState.header);
     appState.directoryList.count = 3;
     appState.scanFileCount = appState.scanDirectoryCount = appState.stopRequested = appState.calculateChecksums = 1;
+    appState.scanTotalBytes = appState.currentChecksum = appState.currentAttributes = 1;
     PublishText(appState.currentFile, STATUS_TEXT_SIZE, "\\a.txt");
     static HWND__* disabled = nullptr;  // the window whose Stop button was disabled
     SetDisableStopButtonHook([](HWND__* window) { disabled = window; });
@@ -20,8 +21,8 @@ TEST(AppState, ResetLeavesNoSignatureAndALongTextKeepsItsEnd)
     EXPECT_EQ(std::memcmp(appState.header.magic, SIGNATURE_MAGIC, MAGIC_SIZE), 0);
     EXPECT_EQ(appState.header.layoutVersion, 1);
     EXPECT_EQ(appState.header.fileCount + appState.header.directoryCount + appState.header.totalBytes, 0);
-    EXPECT_EQ(appState.directoryList.count + appState.scanFileCount + appState.scanDirectoryCount +
-              appState.stopRequested + appState.calculateChecksums, 0);
+    EXPECT_EQ(appState.directoryList.count + appState.scanFileCount + appState.scanDirectoryCount + appState.scanTotalBytes +
+              appState.stopRequested + appState.calculateChecksums + appState.currentChecksum + appState.currentAttributes, 0u);
     EXPECT_STREQ(appState.currentFile, "None");
 
     // A long text is shortened from the front, keeping its end.
