@@ -19,7 +19,6 @@ TEST(AppState, ResetLeavesNoSignatureAndALongTextKeepsItsEnd)
     EXPECT_EQ(disabled, reinterpret_cast<HWND__*>(&disabled));
     EXPECT_STREQ(appState.header.name, "No signature loaded");
     EXPECT_EQ(std::memcmp(appState.header.magic, SIGNATURE_MAGIC, MAGIC_SIZE), 0);
-    EXPECT_EQ(appState.header.layoutVersion, 1);
     EXPECT_EQ(appState.header.fileCount + appState.header.directoryCount + appState.header.totalBytes, 0);
     EXPECT_EQ(appState.directoryList.count + appState.scanFileCount + appState.scanDirectoryCount + appState.scanTotalBytes +
               appState.stopRequested + appState.calculateChecksums + appState.currentChecksum + appState.currentAttributes, 0u);

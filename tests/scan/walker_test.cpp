@@ -12,8 +12,7 @@
 
 namespace {
 
-// A folder of the test's own holding the files named (each "abc"),
-// folders made on the way.
+// A fresh folder holding the files named, each "abc", folders made on the way.
 std::string Tree(const std::string& name, std::initializer_list<const char*> files)
 {
     std::string root = MakeTestFolder(name);

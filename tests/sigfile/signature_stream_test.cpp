@@ -264,9 +264,13 @@ TEST(SignatureState, FullTablesRoundTripAndLegacyFilesSaveAsTheCurrentLayout)
         EXPECT_EQ(SaveSignatureStream(sink, title), SaveError::None);
         return sink.bytes();
     };
-    auto load = [](const Bytes& bytes) {
-        MemorySource source(bytes.data(), bytes.size());
-        return LoadSignatureStream(source, "loaded.sig");
+    auto load = [](const Bytes& bytes) {  // through a real file, as the program reads one
+        std::FILE* file = std::fopen("signature_stream_test.sig", "wb");
+        std::fclose((std::fwrite(bytes.data(), 1, bytes.size(), file), file));
+        FileSource source(file = std::fopen("signature_stream_test.sig", "rb"));
+        LoadError error = LoadSignatureStream(source, "loaded.sig");
+        std::fclose(file), std::remove("signature_stream_test.sig");
+        return error;
     };
     ResetSignature(nullptr);
     for (int i = 0; i < MAX_FILES; ++i) {
