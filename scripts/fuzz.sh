@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the fuzz preset and fuzzes the signature reader for a bounded time
-# (default 60 seconds). The seed files are made afresh from the program in
-# fuzz/; the growing corpus, the log and any crashing input stay in
+# (default 60 seconds). The seed files are made afresh by the reader tests'
+# table of damaged files; the growing corpus, the log and any crashing input stay in
 # build/fuzz. Exits non-zero on a build failure or a crash.
 #   fuzz.sh [SECONDS]
 set -uo pipefail
@@ -9,14 +9,17 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 dir=build/fuzz
 
-if ! { cmake --preset fuzz >/dev/null && cmake --build --preset fuzz; }; then
-    echo "Fuzzing the signature reader: FAILED (the fuzz preset did not build)" >&2
+if ! { cmake --preset fuzz >/dev/null && cmake --build --preset fuzz &&
+        cmake --preset native >/dev/null && cmake --build --preset native --target core_tests; }; then
+    echo "Fuzzing the signature reader: FAILED (the fuzz preset or the core tests did not build)" >&2
     exit 1
 fi
 
+# The seeds: every damaged and sound file of the reader's error table.
 rm -rf "$dir/seeds"
 mkdir -p "$dir/seeds" "$dir/corpus" "$dir/artifacts"
-if ! "$dir/fuzz/make_signature_seeds" "$dir/seeds"; then
+if ! OLVARIN_FUZZ_SEEDS="$PWD/$dir/seeds" build/native/tests/core_tests \
+        --gtest_filter=SignatureRead.EachDamageGivesItsErrorAtItsBoundary --gtest_brief=1 >/dev/null; then
     echo "Fuzzing the signature reader: FAILED (the seed files are wrong)" >&2
     exit 1
 fi

@@ -33,7 +33,7 @@ bash "$root/scripts/wine-fonts.sh" "$WINEPREFIX"
 /usr/lib/wine/wineserver -w
 
 # A tree to scan that every machine has.
-/usr/lib/wine/wine64 "$build/tests/screenshot_driver.exe" "Z:${work//\//\\}" 'Z:\usr\share' > "$work/driver.log" &
+/usr/lib/wine/wine64 "$build/tools/screenshot_driver.exe" "Z:${work//\//\\}" 'Z:\usr\share' > "$work/driver.log" &
 driver=$!
 
 shoot() {  # name: waits for the driver's READY line, then grabs the window

@@ -33,10 +33,6 @@ setup)
     # Files and folders used as test material, in the build folder.
     rm -rf "$wine_dir/../test-files"
     mkdir -p "$wine_dir/../test-files"
-    # A result file on a disk that is always full: every write to it fails.
-    full="$wine_dir/../test-files/full-disk/Quillory/Olvarin"
-    mkdir -p "$full"
-    ln -s /dev/full "$full/olvarinresult.txt"
     # ".txt" opens with our recorder, never an editor: it appends the file's
     # path to test-files/opened.log and exits.
     build_win="Z:$(cd "$wine_dir/.." && pwd | tr / '\\')"

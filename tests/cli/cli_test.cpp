@@ -9,15 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "cli/run_cli.h"
 #include "support/test_files.h"
 
 namespace {
-
-struct Outcome {
-    DWORD exitCode;
-    std::string out;
-    std::string err;
-};
 
 std::string ReadFile(const std::string& path)
 {
@@ -32,6 +27,8 @@ std::string ReadOutput(const std::string& path)
     text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
     return text;
 }
+
+}  // namespace
 
 Outcome RunCli(const std::vector<std::string>& args)
 {
@@ -65,6 +62,8 @@ Outcome RunCli(const std::vector<std::string>& args)
     outcome.err = ReadOutput(errPath);
     return outcome;
 }
+
+namespace {
 
 void SetTimes(const std::string& path, FILETIME time)
 {

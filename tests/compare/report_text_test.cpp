@@ -10,143 +10,98 @@
 
 namespace {
 
-constexpr char HEADER[] = "**** Olvarin Result file V1.3 build 1001 ****\r\n\r\n";
+const std::string HEADER = "**** Olvarin Result file V1.3 build 1001 ****\r\n\r\n";
 
-class ReportTextTest : public ::testing::Test {
-protected:
-    ReportTextTest() : scan(4000), loaded(4000), table(new DifferenceTable()) {}
+struct Report {
+    std::vector<FileRecord> scan = std::vector<FileRecord>(MAX_DIFFERENCES);
+    std::vector<FileRecord> loaded = std::vector<FileRecord>(MAX_DIFFERENCES);
+    std::unique_ptr<DifferenceTable> table{new DifferenceTable()};
+    int32_t skipped = 0;
 
-    void SetPath(std::vector<FileRecord>& records, int slot, const std::string& path)
+    void Add(int32_t kind, int32_t scanIndex, int32_t loadedIndex, const std::string& path = "")
     {
-        std::memset(records[slot].path, 0, RECORD_PATH_SIZE);
-        std::memcpy(records[slot].path, path.data(), path.size());
-    }
-
-    void Add(int32_t kind, int32_t scanIndex, int32_t loadedIndex)
-    {
+        if (!path.empty()) std::strcpy((kind == Missing ? loaded[loadedIndex] : scan[scanIndex]).path, path.c_str());
         table->entries[table->entryCount++] = {kind, scanIndex, loadedIndex};
     }
 
-    // The bytes the writer produces, read back from a binary temporary file.
+    // The bytes written, read back from a binary temporary file.
     std::string Write()
     {
         std::FILE* file = std::tmpfile();
-        EXPECT_NE(file, nullptr);
         EXPECT_TRUE(WriteReportText(file, *table, scan.data(), loaded.data(), skipped));
         std::rewind(file);
-        std::string bytes;
-        char chunk[4096];
-        size_t got;
-        while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.append(chunk, got);
+        std::string bytes(1 << 20, '\0');
+        bytes.resize(std::fread(&bytes[0], 1, bytes.size(), file));
         std::fclose(file);
         return bytes;
     }
-
-    std::vector<FileRecord> scan;
-    std::vector<FileRecord> loaded;
-    std::unique_ptr<DifferenceTable> table;
-    int32_t skipped = 0;
 };
 
-TEST_F(ReportTextTest, MixedTableGivesHeadingsForThePresentKindsInOrderWithCrLf)
+}  // namespace
+
+TEST(ReportText, HeadingsForThePresentKindsInOrderWithCrLf)
 {
     // Missing files are named as the signature spells them, every other kind
-    // as the scan does (a letter-case rename shows its new spelling).
-    for (int kind = Extra; kind <= Checksum; ++kind) {
-        SetPath(scan, kind, "\\Scan" + std::to_string(kind));
-        SetPath(loaded, kind, "\\loaded" + std::to_string(kind));
-    }
-    SetPath(scan, 0, "\\Tools\\extra.exe");
-    Add(Extra, 1, -1);
-    Add(Extra, 0, -1);
+    // as the scan does.
+    Report r;
+    r.Add(Extra, 1, -1, "\\Scan1");
+    r.Add(Extra, 0, -1, "\\Tools\\extra.exe");
     for (int kind = Missing; kind <= Checksum; ++kind) {
-        Add(kind, kind == Missing ? -1 : kind, kind);
+        std::strcpy(r.loaded[kind].path, ("\\loaded" + std::to_string(kind)).c_str());
+        r.Add(kind, kind == Missing ? -1 : kind, kind, kind == Missing ? "" : "\\Scan" + std::to_string(kind));
     }
-    EXPECT_EQ(Write(), std::string(HEADER) +
-                           "**** Extra files on this PC ****\r\n\\Scan1\r\n\\Tools\\extra.exe\r\n"
-                           "**** Missing files on this PC ****\r\n\\loaded2\r\n"
-                           "**** Files that are different in size ****\r\n\\Scan3\r\n"
-                           "**** Files that have a different creation time ****\r\n\\Scan4\r\n"
-                           "**** Files that have a different modify time ****\r\n\\Scan5\r\n"
-                           "**** Files that have a different attributes ****\r\n\\Scan6\r\n"
-                           "**** Files that have a different checksum ****\r\n\\Scan7\r\n");
+    EXPECT_EQ(r.Write(), HEADER +
+                             "**** Extra files on this PC ****\r\n\\Scan1\r\n\\Tools\\extra.exe\r\n"
+                             "**** Missing files on this PC ****\r\n\\loaded2\r\n"
+                             "**** Files that are different in size ****\r\n\\Scan3\r\n"
+                             "**** Files that have a different creation time ****\r\n\\Scan4\r\n"
+                             "**** Files that have a different modify time ****\r\n\\Scan5\r\n"
+                             "**** Files that have a different attributes ****\r\n\\Scan6\r\n"
+                             "**** Files that have a different checksum ****\r\n\\Scan7\r\n");
 }
 
-TEST_F(ReportTextTest, FullTableListsEveryEntryAndThenTheDroppedAndSkippedCounts)
+// The last lines of a full table tell how many entries did not fit and how
+// many the scan left out; a path that fills its field, or an entry outside
+// the tables, is never read past.
+TEST(ReportText, FullTableListsEveryEntryThenTheDroppedAndSkippedCountsNeverReadsPastItsDataAndFailsLoudly)
 {
+    Report r;
+    std::string lines = HEADER + "**** Files that have a different modify time ****\r\n";
+    for (int i = 0; i < MAX_DIFFERENCES; ++i) {
+        r.Add(ModifyTime, i, i, "\\f" + std::to_string(i));
+        lines += "\\f" + std::to_string(i) + "\r\n";
+    }
+    EXPECT_EQ(r.Write(), lines);
+    r.table->droppedCount = 1;
+    EXPECT_EQ(r.Write(), lines + "**** 1 more differences were found but not listed ****\r\n");
     const std::string skippedLine =
         "**** Files or folders not checked because their paths are longer than 299 characters: 12 ****\r\n";
-    skipped = 12;
-    EXPECT_EQ(Write(), HEADER + skippedLine);
-    skipped = 0;
+    r.skipped = 12;
+    EXPECT_EQ(r.Write(), lines + "**** 1 more differences were found but not listed ****\r\n" + skippedLine);
+    Report none;  // nothing differs, but entries were left out: the heading and that line alone
+    none.skipped = 12;
+    EXPECT_EQ(none.Write(), HEADER + skippedLine);
 
-    for (int i = 0; i < MAX_DIFFERENCES; ++i) {
-        SetPath(scan, i, "\\f" + std::to_string(i));
-        Add(ModifyTime, i, i);
-    }
-    std::string withoutDropped = Write();
-    size_t lines = 0;
-    for (size_t at = withoutDropped.find("\r\n\\f"); at != std::string::npos;
-         at = withoutDropped.find("\r\n\\f", at + 1)) {
-        ++lines;
-    }
-    EXPECT_EQ(lines, static_cast<size_t>(MAX_DIFFERENCES));
-    EXPECT_EQ(withoutDropped.substr(withoutDropped.size() - 8), "\\f2999\r\n");
+    Report edge;
+    std::memset(&edge.scan[0], 'x', sizeof edge.scan[0]);  // no terminating NUL
+    edge.Add(Extra, 0, -1);
+    edge.Add(Extra, -1, -1);
+    edge.Add(Extra, MAX_FILES, -1);
+    edge.Add(Missing, 0, MAX_FILES);
+    EXPECT_EQ(edge.Write(), HEADER + "**** Extra files on this PC ****\r\n" + std::string(RECORD_PATH_SIZE, 'x') +
+                                "\r\n**** Missing files on this PC ****\r\n");
 
-    table->droppedCount = 4321;
-    std::string withDropped = Write();
-    EXPECT_EQ(withDropped, withoutDropped +
-                              "**** 4321 more differences were found but not listed ****\r\n");
-    skipped = 12;
-    EXPECT_EQ(Write(), withDropped + skippedLine);
-}
-
-TEST_F(ReportTextTest, APathFillingItsWholeFieldIsNotReadPastItsEnd)
-{
-    std::memset(scan[0].path, 'x', RECORD_PATH_SIZE);  // no terminating NUL
-    std::memset(&scan[0].details, 'y', sizeof scan[0].details);
-    Add(Extra, 0, -1);
-    std::string bytes = Write();
-    EXPECT_EQ(bytes, std::string(HEADER) + "**** Extra files on this PC ****\r\n" +
-                         std::string(RECORD_PATH_SIZE, 'x') + "\r\n");
-}
-
-TEST_F(ReportTextTest, EntriesOutsideTheTablesAreNotRead)
-{
-    SetPath(scan, 0, "\\kept");
-    Add(Extra, -1, -1);
-    Add(Extra, MAX_FILES, -1);
-    Add(Extra, 0, -1);
-    Add(Missing, 0, MAX_FILES);
-    table->entryCount = 4;
-    EXPECT_EQ(Write(), std::string(HEADER) + "**** Extra files on this PC ****\r\n\\kept\r\n" +
-                           "**** Missing files on this PC ****\r\n");
-}
-
-TEST_F(ReportTextTest, AFailedWriteIsReported)
-{
-    SetPath(scan, 0, "\\a");
-    Add(Extra, 0, -1);
-    struct Stream {
-        const char* path;
-        const char* mode;
-        bool unbuffered;
-    } streams[] = {
+    // A write that fails is reported.
 #ifdef _WIN32
-        {"NUL", "rb", false},  // open only for reading: every write is refused
+    std::FILE* streams[] = {std::fopen("NUL", "rb")};  // open only for reading: every write is refused
 #else
-        {"/dev/null", "rb", false},
-        {"/dev/full", "wb", false},  // a full disk: only the last flush fails
-        {"/dev/full", "wb", true},   // unbuffered: the very first write fails
+    // Only for reading; a full disk where only the last flush fails; the
+    // same unbuffered, where the very first write fails.
+    std::FILE* streams[] = {std::fopen("/dev/null", "rb"), std::fopen("/dev/full", "wb"), std::fopen("/dev/full", "wb")};
+    std::setvbuf(streams[2], nullptr, _IONBF, 0);
 #endif
-    };
-    for (const Stream& s : streams) {
-        std::FILE* file = std::fopen(s.path, s.mode);
-        ASSERT_NE(file, nullptr) << s.path;
-        if (s.unbuffered) std::setvbuf(file, nullptr, _IONBF, 0);
-        EXPECT_FALSE(WriteReportText(file, *table, scan.data(), loaded.data(), 0)) << s.path << s.unbuffered;
+    for (std::FILE* file : streams) {
+        EXPECT_FALSE(WriteReportText(file, *edge.table, edge.scan.data(), edge.loaded.data(), 0));
         std::fclose(file);
     }
 }
-
-}  // namespace

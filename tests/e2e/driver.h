@@ -5,89 +5,161 @@
 #include <windows.h>
 
 #include <functional>
+#include <stdexcept>
 #include <string>
-#include <vector>
+
+#include "ui/control_ids.h"
 
 // Polls until done() is true or timeoutMs has passed; true when done.
-bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000);
+inline bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000)
+{
+    for (DWORD start = GetTickCount();; Sleep(50)) {
+        if (done()) return true;
+        if (GetTickCount() - start > timeoutMs) return false;
+    }
+}
+
 // SendMessage that gives up after a few seconds if the program hangs.
-LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+inline LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result);
+    return static_cast<LRESULT>(result);
+}
 
 struct ShownMessage {
-    std::string title;
-    std::string text;
+    std::string title, text;
 };
 
 class Program {
 public:
-    // Starts the program (or a copy of it elsewhere) and waits for its main
-    // window; the destructor ends the process by its handle if still running.
-    explicit Program(const std::string& programPath = DefaultProgramPath());
-    ~Program();
+    // Starts the program and waits for its main window.
+    Program()
+    {
+        std::string path = "Z:" OLVARIN_EXE_PATH;
+        for (char& c : path) c = c == '/' ? '\\' : c;
+        std::string commandLine = "\"" + path + "\"";
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info = {};
+        if (!CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+            return;
+        }
+        CloseHandle(info.hThread);
+        process_ = info.hProcess;
+        DWORD owner = 0;
+        WaitUntil([&] {
+            main_ = FindWindowA("olvarin", nullptr);
+            return GetWindowThreadProcessId(main_, &owner) && owner == info.dwProcessId && IsWindowVisible(main_);
+        }, 30000);
+        main_ = owner == info.dwProcessId ? main_ : nullptr;
+        WaitUntil([&] { return Field(IDC_MAIN_CURRENT_FILE) == "None"; });  // the first paint fills the panel
+    }
+    // Ends the process by its handle if it is still running.
+    ~Program()
+    {
+        if (process_ != nullptr && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) TerminateProcess(process_, 1);
+        CloseHandle(process_);
+    }
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
 
-    static std::string DefaultProgramPath();
-
-    HWND mainWindow() const { return mainWindow_; }
-    bool started() const { return mainWindow_ != nullptr; }
+    HWND mainWindow() const { return main_; }
     // True when the process ended in time with exit code 0.
-    bool EndsCleanly(DWORD timeoutMs = 20000) const;
-
-    std::string Text(HWND window) const;
-    std::string Text(HWND dialog, int id) const { return Text(GetDlgItem(dialog, id)); }
-    std::string Field(int id) const { return Text(mainWindow_, id); }
-    bool FieldBecomes(int id, const std::string& text, DWORD timeoutMs = 10000) const
+    bool EndsCleanly() const
     {
-        return WaitUntil([&] { return Field(id) == text; }, timeoutMs);
+        DWORD code = 1;
+        return WaitForSingleObject(process_, 20000) == WAIT_OBJECT_0 && GetExitCodeProcess(process_, &code) && !code;
     }
+
+    // The text of a control of dialog, or with id 0 of dialog itself.
+    std::string Text(HWND dialog, int id) const
+    {
+        char text[1024] = "";
+        Send(id == 0 ? dialog : GetDlgItem(dialog, id), WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+        return text;
+    }
+    std::string Field(int id) const { return Text(main_, id); }
     void SetText(HWND dialog, int id, const std::string& text) const
     {
         Send(GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
     }
-    bool Enabled(int id) const { return IsWindowEnabled(GetDlgItem(mainWindow_, id)) != FALSE; }
-    bool Checked(HWND dialog, int id) const { return Send(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+    bool Enabled(int id) const { return IsWindowEnabled(GetDlgItem(main_, id)) != FALSE; }
 
-    // Posts a button's command, as its click would.
-    void Click(int id) const { Click(mainWindow_, id); }
-    void Click(HWND dialog, int id) const
+    // A button's command, as its click gives it (on the main window without
+    // a dialog): posted, or sent (returning once handled) when waited for.
+    void Click(int id, HWND dialog = nullptr, bool wait = false) const
     {
-        PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+        dialog = dialog != nullptr ? dialog : main_;
+        WPARAM command = MAKEWPARAM(id, BN_CLICKED);
+        LPARAM button = reinterpret_cast<LPARAM>(GetDlgItem(dialog, id));
+        wait ? Send(dialog, WM_COMMAND, command, button) : PostMessageA(dialog, WM_COMMAND, command, button);
     }
-    // Sends a command that shows nothing modal; returns once it is handled.
-    void Command(HWND dialog, int id) const
-    {
-        Send(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
-    }
-    // A real click (BM_CLICK), for controls whose own handling counts.
-    void PressButton(HWND dialog, int id) const { Send(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
 
-    // A visible dialog (#32770) owned by owner.
-    HWND WaitForOwnedDialog(HWND owner, DWORD timeoutMs = 10000) const;
-    bool NoOwnedDialogFor(HWND owner, DWORD forMs) const
+    // A visible dialog (a message box, a picker) owned by owner, or nullptr.
+    HWND OwnedDialog(HWND owner, DWORD timeoutMs = 10000) const
     {
-        return !WaitUntil([&] { return WaitForOwnedDialog(owner, 0) != nullptr; }, forMs);
+        HWND found = nullptr;
+        WaitUntil([&] {
+            while ((found = FindWindowExA(nullptr, found, "#32770", nullptr)) != nullptr) {
+                if (IsWindowVisible(found) && GetWindow(found, GW_OWNER) == owner) return true;
+            }
+            return false;
+        }, timeoutMs);
+        return found;
     }
-    // Reads the message box owned by owner and presses its OK button.
-    ShownMessage AnswerMessageBox(HWND owner, DWORD timeoutMs = 10000) const;
-    // Clicks a main-window button that opens a file picker and confirms the
-    // full path in it (Yes to an overwrite question); no path cancels it.
-    void ChooseFile(int button, const std::string& path = "") const;
+    // Reads the message box owned by owner (the main window without one) and
+    // presses its OK button.
+    ShownMessage AnswerMessageBox(HWND owner = nullptr) const
+    {
+        HWND box = OwnedDialog(owner != nullptr ? owner : main_);
+        if (box == nullptr) return {"<no message box>", ""};
+        // The box may be found a moment before its text is in place.
+        WaitUntil([&] { return !Text(box, 0xFFFF).empty(); }, 2000);
+        ShownMessage shown = {Text(box, 0), Text(box, 0xFFFF)};
+        Click(IDOK, box);
+        WaitUntil([&] { return !IsWindow(box); });
+        return shown;
+    }
+    // Clicks a button that opens a file picker and confirms the full path
+    // in it, with Yes to an overwrite question (owned by the picker).
+    void ChooseFile(int button, const std::string& path) const
+    {
+        Click(button);
+        HWND picker = OwnedDialog(main_, 15000);
+        if (picker == nullptr) throw std::runtime_error("no file picker appeared");
+        HWND field = GetDlgItem(picker, 1148);
+        HWND edit = FindWindowExA(FindWindowExA(field, nullptr, "ComboBox", nullptr), nullptr, "Edit", nullptr);
+        Send(edit != nullptr ? edit : field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+        Click(IDOK, picker);
+        if (!WaitUntil([&] { return !IsWindow(picker); }, 1500)) {
+            if (HWND question = OwnedDialog(picker, 0)) Click(IDYES, question);
+            WaitUntil([&] { return !IsWindow(picker); });
+        }
+        Sleep(500);  // Wine's picker needs a moment to go before anything else opens
+    }
 
-    // Configuration dialog; rows read as "path|action".
-    HWND OpenConfig() const;
+    HWND OpenConfig() const
+    {
+        Click(IDC_MAIN_CONFIG);
+        HWND dialog = OwnedDialog(main_);
+        WaitUntil([&] { return dialog == nullptr || GetDlgItem(dialog, IDC_CONFIG_LIST) != nullptr; });
+        return dialog;
+    }
     void CloseConfig(HWND dialog, int button) const
     {
-        Click(dialog, button);
+        Click(button, dialog);
         WaitUntil([&] { return !IsWindow(dialog); });
     }
-    std::vector<std::string> Rows(HWND dialog) const;
-    void SelectRows(HWND dialog, const std::vector<int>& rows) const;
-    void ClickColumn(HWND dialog, int column) const;
     // Types a path, picks the action (0 Include, 1 Exclude) and adds it.
-    void AddDirectory(HWND dialog, const std::string& path, int action = 0) const;
+    void AddDirectory(HWND dialog, const std::string& path, int action = 0) const
+    {
+        SetText(dialog, IDC_CONFIG_DIRECTORY, path);
+        Send(GetDlgItem(dialog, IDC_CONFIG_ACTION), CB_SETCURSEL, action, 0);
+        Click(IDC_CONFIG_ADD, dialog, true);
+    }
 
 private:
     HANDLE process_ = nullptr;
-    HWND mainWindow_ = nullptr;
+    HWND main_ = nullptr;
 };

@@ -1,264 +1,260 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <cstring>
+#include <fstream>
+#include <functional>
+#include <iterator>
 #include <set>
 #include <string>
-#include <tuple>
+#include <vector>
 
+#include "compare/compare_signatures.h"
+#include "compare/report.h"
 #include "model/app_state.h"
+#include "scan/checksum.h"
+#include "scan/checksum_pool.h"
+#include "scan/operation.h"
 #include "scan/walker.h"
-#include "support/message_recorder.h"
 #include "support/test_files.h"
 
 namespace {
 
-class WalkerTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ResetSignature(nullptr);
-        // What the worker does before it walks.
-        appState.fileLimitReached = 0;
-        appState.scanFileCount = 0;
-        appState.scanDirectoryCount = 0;
-        appState.scanTotalBytes = 0;
-        std::memset(appState.ScanTable, 0, sizeof appState.ScanTable);
-    }
-
-    void AddEntry(int slot, const std::string& path, DirectoryAction action)
-    {
-        std::strcpy(list.paths[slot], path.c_str());
-        list.actions[slot] = action;
-        list.count++;
-    }
-
-    void WalkAll()
-    {
-        for (int slot = 0; slot < MAX_DIRECTORIES; ++slot) {
-            if (list.actions[slot] == Include) WalkDirectory(list.paths[slot], list);
+// A fresh folder holding the files named, each "abc", folders made on the way.
+std::string Tree(const std::string& name, std::initializer_list<const char*> files)
+{
+    std::string root = MakeTestFolder(name);
+    for (std::string file : files) {
+        for (size_t at = file.find('\\', 1); at != std::string::npos; at = file.find('\\', at + 1)) {
+            MakeFolder(root + file.substr(0, at));
         }
+        WriteTestFile(root + file, "abc");
     }
+    return root;
+}
 
-    std::set<std::string> RecordedPaths() const
-    {
-        std::set<std::string> paths;
-        for (int i = 0; i < appState.scanFileCount; ++i) paths.insert(appState.ScanTable[i].path);
-        return paths;
-    }
-
-    const FileRecord* Find(const std::string& path) const
-    {
-        for (int i = 0; i < appState.scanFileCount; ++i) {
-            if (path == appState.ScanTable[i].path) return &appState.ScanTable[i];
-        }
-        return nullptr;
-    }
-
-    // A folder of this test's own holding the files named, folders made on the way.
-    static std::string Tree(const std::string& name, std::initializer_list<const char*> files)
-    {
-        std::string root = MakeTestFolder(name);
-        for (std::string file : files) {
-            for (size_t at = file.find('\\', 1); at != std::string::npos; at = file.find('\\', at + 1)) {
-                MakeFolder(root + file.substr(0, at));
-            }
-            WriteTestFile(root + file, "x");
-        }
-        return root;
-    }
-
-    // Creates a folder through the extended form, which keeps names and
-    // lengths that plain paths cannot.
-    static void MakeExtended(const std::wstring& folder)
-    {
-        ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
-        WriteTestFile(folder + L"\\f.txt", "");
-    }
-
+// Walks the Include entries as the worker does, into a table that already
+// holds `count` records, and gives the new records as "path size checksum".
+// Entries by slot; a path ending in '-' is an Exclude entry without it.
+std::set<std::string> Walk(std::initializer_list<std::pair<int, std::string>> slots, int count = 0,
+                           int32_t driveAndChecksums = 0)
+{
     DirectoryList list = {};
-};
-
-std::string WithoutDrive(const std::string& path) { return path.substr(2); }
-std::wstring Extended(const std::string& path) { return L"\\\\?\\" + std::wstring(path.begin(), path.end()); }
+    for (auto slot : slots) {
+        bool exclude = slot.second.back() == '-';
+        std::strcpy(list.paths[slot.first], slot.second.substr(0, slot.second.size() - exclude).c_str());
+        list.actions[slot.first] = exclude ? Exclude : Include;
+    }
+    ResetSignature(nullptr);
+    appState.includeDriveLetter = appState.calculateChecksums = driveAndChecksums;
+    appState.fileLimitReached = appState.scanDirectoryCount = appState.scanTotalBytes = 0;
+    appState.scanFileCount = count;
+    for (int slot = 0; slot < MAX_DIRECTORIES; ++slot) {
+        if (list.actions[slot] == Include) WalkDirectory(list.paths[slot], list);
+    }
+    std::set<std::string> out;
+    for (int i = count; i < appState.scanFileCount; ++i) {
+        const FileRecord& r = appState.ScanTable[i];
+        out.insert(std::string(r.path) + " " + std::to_string(r.details.size) + " " + std::to_string(r.details.checksum));
+    }
+    return out;
+}
 
 }  // namespace
 
-TEST_F(WalkerTest, ExcludeEntriesArePrefixTestsIgnoringCaseInAnySlot)
+// An Exclude entry is a prefix test on characters ignoring case, in any
+// slot (removals leave empty ones between); an Include entry that one is a prefix of is skipped without being
+// counted. Paths lose the drive letter unless it is asked for; files are
+// summed only when asked.
+TEST(Walker, ExcludeDriveLetterChecksumAndLongPathRules)
 {
     std::string root = Tree("exclusion", {"\\a.txt", "\\Temp\\b.txt", "\\Temp2\\c.txt", "\\TempFiles\\d.txt",
                                           "\\keep\\e.txt", "\\keep\\sub\\f.txt", "\\zz-inside\\g.txt"});
-    AddEntry(0, root, Include);
-    // An Include entry that an Exclude entry is a prefix of is skipped
-    // without being counted.
-    AddEntry(1, root + "\\zz-inside", Include);
-    // Behind empty slots, as removals in the configuration leave them.
-    AddEntry(7, root + "\\TEMP", Exclude);
-    AddEntry(9, root + "\\zz-", Exclude);
-
-    WalkAll();
-
-    std::string r = WithoutDrive(root);
-    EXPECT_EQ(RecordedPaths(), (std::set<std::string>{r + "\\a.txt", r + "\\keep\\e.txt", r + "\\keep\\sub\\f.txt"}));
+    std::string r = root.substr(2);
+    EXPECT_EQ(Walk({{0, root}, {1, root + "\\zz-inside"}, {7, root + "\\TEMP-"}, {9, root + "\\zz--"}}),
+              (std::set<std::string>{r + "\\a.txt 3 0", r + "\\keep\\e.txt 3 0", r + "\\keep\\sub\\f.txt 3 0"}));
     EXPECT_EQ(appState.scanDirectoryCount, 3);  // root, keep, keep\sub
-    EXPECT_EQ(appState.scanTotalBytes, 3u);
-}
+    EXPECT_EQ(appState.scanTotalBytes, 9u);
+    EXPECT_EQ(Walk({{0, root + "\\keep"}, {1, root + "\\keep\\sub-"}}, 0, 1),
+              std::set<std::string>{root + "\\keep\\e.txt 3 1610"});
 
-TEST_F(WalkerTest, RecordsPathsWithOrWithoutTheDriveLetterAndChecksumsOnlyWhenAsked)
-{
-    std::string root = MakeTestFolder("drive-letter");
-    WriteTestFile(root + "\\abc.txt", "abc");
-    WriteTestFile(root + "\\empty.txt", "");
-    AddEntry(0, root, Include);
-
-    for (int withDrive : {0, 1}) {
-        SetUp();
-        appState.includeDriveLetter = withDrive;
-        appState.calculateChecksums = withDrive;
-        WalkAll();
-        std::string r = withDrive ? root : WithoutDrive(root);
-        ASSERT_EQ(RecordedPaths(), (std::set<std::string>{r + "\\abc.txt", r + "\\empty.txt"})) << withDrive;
-        EXPECT_EQ(Find(r + "\\abc.txt")->details.size, 3u);
-        EXPECT_EQ(Find(r + "\\abc.txt")->details.reserved, 0u);
-        EXPECT_EQ(Find(r + "\\abc.txt")->details.checksum, withDrive ? 1610u : 0u);
-        EXPECT_EQ(Find(r + "\\empty.txt")->details.checksum, withDrive ? 255u : 0u);
-        EXPECT_EQ(std::string(appState.currentFile).compare(0, r.size() + 1, r + "\\"), 0) << appState.currentFile;
+    // Paths longer than the records or the walk's buffers are skipped whole,
+    // never cut; nothing is written past a buffer. (The extended form keeps
+    // lengths that plain paths cannot.)
+    std::string deep = MakeTestFolder("long");
+    std::wstring folder = L"\\\\?\\" + std::wstring(deep.begin(), deep.end());
+    std::set<std::string> real;
+    for (std::string path = deep + "\\" + std::string(60, 'n'); path.size() < 560; path += "\\" + std::string(60, 'n')) {
+        folder += L"\\" + std::wstring(60, L'n');
+        ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+        CloseHandle(CreateFileW((folder + L"\\f.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+        real.insert(path + "\\f.txt 0 255");
     }
-}
+    std::set<std::string> recorded = Walk({{0, deep}}, 0, 1);
+    for (const std::string& path : recorded) EXPECT_TRUE(real.count(path) && path.size() <= 299 + 6) << path;
+    // Every file whose path fits is reached, however long; the first folder
+    // that does not fit is counted once and not entered.
+    int fits = 0, skipped = 1;
+    for (size_t length = deep.size() + 61; length <= 299; length += 61) ++(length + 6 > 299 ? skipped : fits);
+    EXPECT_EQ(recorded.size(), static_cast<size_t>(fits));
+    EXPECT_EQ(appState.scanSkippedCount, skipped);
 
-TEST_F(WalkerTest, RecordsHiddenAndSystemFilesAndEntersDotDotDot)
-{
-    std::string root = Tree("hidden", {"\\h.txt"});
-    SetFileAttributesA((root + "\\h.txt").c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
-    MakeExtended(Extended(root) + L"\\...");  // plain names drop trailing dots
-    AddEntry(0, root, Include);
-
-    WalkAll();
-
-    // Whether the system then lists "..." is its own affair.
-    EXPECT_EQ(appState.scanDirectoryCount, 2);
-    EXPECT_LE(appState.scanFileCount, 2);
-    const FileRecord* hidden = Find(WithoutDrive(root) + "\\h.txt");
-    ASSERT_NE(hidden, nullptr);
-    EXPECT_TRUE(hidden->details.attributes & FILE_ATTRIBUTE_HIDDEN);
-}
-
-TEST_F(WalkerTest, MissingDirectoryIsCountedWithoutRecordsAndStopEndsTheWalk)
-{
-    std::string root = Tree("missing", {"\\a.txt"});
-    AddEntry(0, root + "\\does-not-exist", Include);
-    WalkAll();
-    EXPECT_EQ(appState.scanDirectoryCount, 1);
-    EXPECT_EQ(appState.scanFileCount, 0);
-    EXPECT_STREQ(appState.currentDirectory, (root + "\\does-not-exist").c_str());
-
-    SetUp();
-    list = {};
-    AddEntry(0, root, Include);
-    appState.stopRequested = 1;
-    WalkAll();
-    EXPECT_EQ(appState.scanFileCount, 0);
-    EXPECT_EQ(appState.scanDirectoryCount, 1);
+    // Names the ANSI code page lacks are reached by their true names and
+    // recorded as the ANSI functions list them; two that read alike are both
+    // kept.
+    root = MakeTestFolder("names");
+    std::wstring wide = L"\\\\?\\" + std::wstring(root.begin(), root.end());
+    ASSERT_TRUE(CreateDirectoryW((wide + L"\\Ωmega").c_str(), nullptr));
+    for (const wchar_t* name : {L"\\日本.txt", L"\\café.txt", L"\\Ωmega\\in.txt"}) WriteTestFile(wide + name, "abc");
+    WriteTestFile(wide + L"\\中文.txt", "");
+    std::multiset<std::string> listed;
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA((root + "\\*").c_str(), &entry);
+    do listed.insert(entry.cFileName); while (FindNextFileA(find, &entry));
+    FindClose(find);
+    EXPECT_EQ(listed, (std::multiset<std::string>{".", "..", "??.txt", "??.txt", "caf\xE9.txt", "Omega"}));
+    EXPECT_EQ(Walk({{0, root}}, 0, 1), (std::set<std::string>{root + "\\??.txt 3 1610", root + "\\??.txt 0 255",
+                                                           root + "\\caf\xE9.txt 3 1610", root + "\\Omega\\in.txt 3 1610"}));
 }
 
 // The count starts just below the limit: the rule is the same for the last
-// few slots as for all of them.
-TEST_F(WalkerTest, FullTableShowsTheMessageOnlyForAnEntryBeyondIt)
+// few slots as for all of them. A walk goes on into directories after the
+// limit, but records nothing more.
+TEST(Walker, AFullTableShowsTheMessageOnlyForAFileBeyondIt)
 {
     std::string root = Tree("limit", {"\\full\\1.txt", "\\full\\2.txt", "\\over\\1.txt", "\\over\\2.txt",
                                       "\\over\\3.txt", "\\after\\4.txt"});
     for (bool oneMore : {false, true}) {
-        SCOPED_TRACE(oneMore ? "one more" : "exactly full");
-        SetUp();
-        list = {};
-        AddEntry(0, root + (oneMore ? "\\over" : "\\full"), Include);
-        if (oneMore) AddEntry(1, root + "\\after", Include);
-        appState.scanFileCount = MAX_FILES - 2;
         MessageRecorder recorder;
-
-        WalkAll();
-
+        if (oneMore) Walk({{0, root + "\\over"}, {1, root + "\\after"}}, MAX_FILES - 2);
+        else Walk({{0, root + "\\full"}}, MAX_FILES - 2);
         EXPECT_EQ(appState.scanFileCount, MAX_FILES);
         EXPECT_EQ(appState.fileLimitReached, oneMore ? 1 : 0);
-        EXPECT_EQ(appState.scanDirectoryCount, oneMore ? 2 : 1);  // entered after the limit too
-        auto messages = recorder.messages();
-        ASSERT_EQ(messages.size(), oneMore ? 1u : 0u);
-        if (oneMore) {
-            EXPECT_EQ(messages[0].text, "Error: The maximum number of indexable files has been reached");
-            EXPECT_EQ(messages[0].title, "Too many files");
-            EXPECT_EQ(messages[0].type, static_cast<UINT>(MB_ICONWARNING | MB_OK));
-        }
+        EXPECT_EQ(appState.scanDirectoryCount, oneMore ? 2 : 1);
+        EXPECT_EQ(MessageRecorder::shown, oneMore ? std::vector<std::string>{
+            "Too many files|Error: The maximum number of indexable files has been reached"} : std::vector<std::string>{});
     }
 }
 
-// Paths longer than the records or the walk's buffers are skipped whole,
-// never cut; nothing is written past a buffer.
-TEST_F(WalkerTest, LongAndDeepPathsAreSkippedNotTruncated)
+namespace {
+
+// Scans root as a Create or Compare does, with checksums, through the
+// number of readers given (0: as many as the machine gives).
+void Scan(const std::string& root, int readers = 0)
 {
-    std::string root = MakeTestFolder("long");
-    std::wstring folder = Extended(root);
-    const std::string name(60, 'n');
-    for (std::string dir = root; dir.size() < 560; dir += "\\" + name) {
-        folder += L"\\" + std::wstring(name.begin(), name.end());
-        MakeExtended(folder);
-    }
-    AddEntry(0, root, Include);
-    appState.includeDriveLetter = 1;
-
-    WalkAll();
-
-    // Every file whose path fits is reached, however long; the first folder
-    // that does not fit is counted once and not entered.
-    int fits = 0, skipped = 1;
-    for (size_t folder = root.size() + 61; folder <= 299; folder += 61) ++(folder + 6 > 299 ? skipped : fits);
-    EXPECT_EQ(appState.scanFileCount, fits);
-    EXPECT_EQ(appState.scanSkippedCount, skipped);
-    for (int i = 0; i < appState.scanFileCount; ++i) {
-        std::string path = appState.ScanTable[i].path;
-        EXPECT_LE(path.size(), 299u);
-        // The whole path of a real file.
-        EXPECT_EQ(path.substr(path.size() - 6), "\\f.txt");
-        EXPECT_EQ(path.compare(0, root.size(), root), 0);
-    }
-    EXPECT_LE(std::strlen(appState.currentDirectory), 255u);
-    EXPECT_LE(std::strlen(appState.currentFile), 255u);
-}
-
-// Names the ANSI code page lacks are reached by their true names and recorded
-// as the ANSI functions spell them; two that read alike are both kept.
-TEST_F(WalkerTest, NamesOutsideTheCodePageAreReadAndRecordedAsTheAnsiFunctionsListThem)
-{
-    std::string root = MakeTestFolder("names");
-    std::wstring folder = Extended(root);
-    ASSERT_TRUE(CreateDirectoryW((folder + L"\\Ωmega").c_str(), nullptr));
-    WriteTestFile(folder + L"\\日本.txt", "abc");
-    WriteTestFile(folder + L"\\中文.txt", "");
-    WriteTestFile(folder + L"\\café.txt", "abc");
-    WriteTestFile(folder + L"\\Ωmega\\in.txt", "a");
-    AddEntry(0, root, Include);
+    appState.directoryList = {};
+    appState.directoryList.count = 1;
+    std::strcpy(appState.directoryList.paths[0], root.c_str());
+    appState.directoryList.actions[0] = Include;
     appState.calculateChecksums = 1;
+    appState.includeDriveLetter = appState.stopRequested = 0;
+    SetChecksumReaderCount(readers);
+    ScanIncludedDirectories();
+    SetChecksumReaderCount(0);
+}
 
-    WalkAll();
-
-    std::multiset<std::string> listed;
-    WIN32_FIND_DATAA entry;
-    HANDLE find = FindFirstFileA((root + "\\*").c_str(), &entry);
-    ASSERT_NE(find, INVALID_HANDLE_VALUE);
-    do {
-        if (entry.cFileName[0] != '.') listed.insert(entry.cFileName);
-    } while (FindNextFileA(find, &entry));
-    FindClose(find);
-    EXPECT_EQ(listed, (std::multiset<std::string>{"??.txt", "??.txt", "caf\xE9.txt", "Omega"}));
-
-    using Seen = std::tuple<std::string, uint64_t, uint32_t>;
-    std::multiset<Seen> recorded;
-    for (int i = 0; i < appState.scanFileCount; ++i) {
-        const FileRecord& r = appState.ScanTable[i];
-        recorded.insert(Seen(r.path, r.details.size, r.details.checksum));
+int ThreadsOfThisProcess()
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    int count = 0;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+        count += entry.th32OwnerProcessID == GetCurrentProcessId();
     }
-    std::string r = WithoutDrive(root);
-    EXPECT_EQ(recorded, (std::multiset<Seen>{{r + "\\??.txt", 3, 1610}, {r + "\\??.txt", 0, 255},
-                                            {r + "\\caf\xE9.txt", 3, 1610}, {r + "\\Omega\\in.txt", 1, 607}}));
-    EXPECT_EQ(appState.scanSkippedCount, 0);
+    CloseHandle(snapshot);
+    return count;
+}
+
+bool WaitFor(const std::function<bool()>& condition)
+{
+    for (int i = 0; i < 1000 && !condition(); ++i) Sleep(10);
+    return condition();
+}
+
+}  // namespace
+
+// Readers in parallel take the files in any order; the records must come
+// out as one reader makes them. A Stop ends every reader within its block,
+// and the scan returns only once they have all ended.
+TEST(Walker, ParallelReadersRecordWhatOneReaderRecordsAndAllEndAtAStop)
+{
+    std::string root = MakeTestFolder("parallel");
+    for (int i = 0; i < 300; ++i) {
+        std::string folder = root + "\\d" + std::to_string(i % 4);
+        if (i < 4) MakeFolder(folder);
+        size_t size = i % 10 == 0 ? 0 : (i * 7919u) % (2 * CHECKSUM_BLOCK_SIZE + 99);
+        WriteTestFile(folder + "\\f" + std::to_string(i), std::string(size, static_cast<char>('a' + i % 26)));
+    }
+    WriteTestFile(root + "\\held.txt", "abc");  // held without sharing: checksum 0
+    HANDLE holder = CreateFileA((root + "\\held.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    std::vector<FileRecord> records[2];
+    for (int readers : {1, 4}) {
+        Scan(root, readers);
+        records[readers > 1].assign(appState.ScanTable, appState.ScanTable + appState.scanFileCount);
+    }
+    CloseHandle(holder);
+    ASSERT_EQ(records[0].size(), 301u);
+    ASSERT_EQ(records[1].size(), 301u);
+    EXPECT_EQ(std::memcmp(records[0].data(), records[1].data(), 301 * sizeof(FileRecord)), 0);
+    EXPECT_EQ(std::string(records[1][300].path), root.substr(2) + "\\held.txt");
+    EXPECT_EQ(records[1][300].details.checksum, 0u);
+
+    // A sparse file far too large to be read before the test gives up: only
+    // the Stop ends its reader.
+    HANDLE big = CreateFileA((root + "\\d0\\big.bin").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    LARGE_INTEGER size;
+    size.QuadPart = LONGLONG{1} << 40;
+    SetFilePointerEx(big, size, nullptr, FILE_BEGIN);
+    SetEndOfFile(big);
+    CloseHandle(big);
+    const int threadsBefore = ThreadsOfThisProcess();
+    HANDLE scan = CreateThread(nullptr, 0, [](LPVOID p) -> DWORD {
+        Scan(*static_cast<std::string*>(p), 4);
+        return 0;
+    }, &root, 0, nullptr);
+    // Every file captured: the readers are left with the big one.
+    bool captured = WaitFor([] { return appState.scanFileCount == 302; });
+    appState.stopRequested = 1;
+    EXPECT_TRUE(captured);
+    EXPECT_EQ(WaitForSingleObject(scan, 10000), WAIT_OBJECT_0);
+    CloseHandle(scan);
+    EXPECT_TRUE(WaitFor([&] { return ThreadsOfThisProcess() == threadsBefore; }));
+}
+
+// Entries whose paths cannot fit a record are told of: at the end of a
+// Create in a message, at the end of a Compare in the report, which is
+// written even when nothing else differs. A file named outside the code
+// page is summed, so a change of its content is found.
+TEST(Walker, EntriesTooLongToRecordAreToldAndAChangeOutsideTheCodePageIsFound)
+{
+    std::string root = MakeTestFolder("untold");
+    std::wstring wide = L"\\\\?\\" + std::wstring(root.begin(), root.end());
+    std::wstring deep = wide;
+    for (int level = 0; level < 2; ++level) ASSERT_TRUE(CreateDirectoryW((deep += L"\\" + std::wstring(200, L'L')).c_str(), nullptr));
+    WriteTestFile(wide + L"\\日本.txt", "one");
+    MessageRecorder recorder;
+    Scan(root);
+    PublishNewSignature();
+    ReportSkippedEntries();
+    EXPECT_EQ(MessageRecorder::shown, std::vector<std::string>{"Files not recorded|Files or folders not recorded "
+                                                               "because their paths are longer than 299 characters: 1"});
+    Scan(root);
+    ASSERT_TRUE(FindScanDifferences());
+    std::string report = MakeTestFolder("untold-report") + "\\report.txt";
+    ASSERT_TRUE(WriteResultFile(report.c_str()));
+    std::ifstream in(report, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}),
+              "**** Olvarin Result file V1.3 build 1001 ****\r\n\r\n**** Files or folders not checked because "
+              "their paths are longer than 299 characters: 1 ****\r\n");
+
+    WriteTestFile(wide + L"\\日本.txt", "two");
+    Scan(root);
+    ASSERT_TRUE(FindScanDifferences());
+    ASSERT_EQ(appState.differenceTable.entryCount, 1);
+    EXPECT_EQ(appState.differenceTable.entries[0].kind, Checksum);
+    EXPECT_EQ(std::string(appState.ScanTable[appState.differenceTable.entries[0].scanIndex].path), root.substr(2) + "\\??.txt");
+    EXPECT_EQ(MessageRecorder::shown.size(), 1u);
 }

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -8,11 +11,66 @@
 
 #include "model/app_state.h"
 #include "sigfile/signature_stream.h"
-#include "support/signature_bytes.h"
 
 namespace {
 
 using Bytes = std::vector<unsigned char>;
+
+// Details that differ from record to record, derived from n.
+FileDetails DetailsFor(uint32_t n)
+{
+    return {0x20 | (n & 0x7), {0x10000000u + n, 0x01D00000u + (n >> 8)}, {0x20000000u + n, 0x01D10000u + (n >> 8)},
+            1000ull * n + 7, 0xC0DE0000u ^ n, n % 3};
+}
+
+// A signature file built byte by byte, damaged ones included.
+struct SignatureBytes {
+    SignatureHeader header{};
+    DirectoryList list{};          // the directory block of layout 1
+    LegacyDirectoryList legacy{};  // the directory block of layout 0
+    std::vector<unsigned char> tail;
+
+    explicit SignatureBytes(uint8_t layout)
+    {
+        std::memcpy(header.magic, SIGNATURE_MAGIC, MAGIC_SIZE);
+        std::strcpy(header.name, "stored name");
+        header.layoutVersion = layout;
+        header.legacyDriveLetterFlag = 1;
+    }
+    SignatureBytes& Raw(const void* data, size_t size)
+    {
+        tail.insert(tail.end(), static_cast<const unsigned char*>(data), static_cast<const unsigned char*>(data) + size);
+        return *this;
+    }
+    // A layout-1 record with any stated length and path bytes.
+    SignatureBytes& RawRecord(int32_t length, const std::string& path, uint32_t n = 0)
+    {
+        FileDetails details = DetailsFor(n);
+        Raw(&length, sizeof length).Raw(path.data(), path.size());
+        return Raw(&details, sizeof details);
+    }
+    // A well-formed record of the layout.
+    SignatureBytes& Record(const std::string& path, uint32_t n = 0)
+    {
+        if (header.layoutVersion != LAYOUT_LEGACY) return RawRecord(static_cast<int32_t>(path.size()), path, n);
+        FileRecord record = {};
+        std::strncpy(record.path, path.c_str(), RECORD_PATH_SIZE - 1);
+        record.details = DetailsFor(n);
+        return Raw(&record, sizeof record);
+    }
+    // The whole file; cut drops that many bytes from its end.
+    std::vector<unsigned char> Bytes(size_t cut = 0) const
+    {
+        bool old = header.layoutVersion == LAYOUT_LEGACY;
+        auto h = reinterpret_cast<const unsigned char*>(&header);
+        auto l = old ? reinterpret_cast<const unsigned char*>(&legacy) : reinterpret_cast<const unsigned char*>(&list);
+        std::vector<unsigned char> out(h, h + sizeof header);
+        out.insert(out.end(), l, l + (old ? sizeof legacy : sizeof list));
+        out.insert(out.end(), tail.begin(), tail.end());
+        out.resize(out.size() - cut);
+        return out;
+    }
+};
 
 // A small table with one guard slot behind it, so a test sees any write past
 // the slots the reader was given.
@@ -22,409 +80,233 @@ struct Loaded {
     SignatureHeader header{};
     DirectoryList list{};
     FileRecord records[CAPACITY + 1]{};
-    int32_t includeDriveLetter = 0;
-    int32_t calculateChecksums = 0;
+    SignatureTarget target{&header, &list, records, CAPACITY, 0, 0};
     LoadError error = LoadError::None;
-
-    Loaded()  // what an earlier signature would have left behind
-    {
-        std::memset(records, 0x5A, sizeof records);
-        for (FileRecord& r : records) r.path[RECORD_PATH_SIZE - 1] = '\0';
-        std::memset(&list, 0x5A, sizeof list);
-    }
 };
 
-Loaded Read(ByteSource& source, int32_t includeDriveLetter = 0, int32_t calculateChecksums = 0)
+// Reads into a table that holds what an earlier signature left behind.
+Loaded Read(ByteSource& source, int32_t calculateChecksums = 0)
 {
     Loaded out;
+    std::memset(out.records, 0x5A, sizeof out.records);
+    for (FileRecord& r : out.records) r.path[RECORD_PATH_SIZE - 1] = '\0';
     FileRecord guard = out.records[CAPACITY];
-    SignatureTarget target = {&out.header, &out.list, out.records, CAPACITY, includeDriveLetter, calculateChecksums};
-    out.error = ReadSignature(source, "title.sig", target);
-    out.includeDriveLetter = target.includeDriveLetter;
-    out.calculateChecksums = target.calculateChecksums;
+    out.target.calculateChecksums = calculateChecksums;
+    out.error = ReadSignature(source, "title.sig", out.target);
     EXPECT_EQ(std::memcmp(&guard, &out.records[CAPACITY], sizeof guard), 0) << "written past the table";
     return out;
 }
 
-Loaded Read(const Bytes& bytes, int32_t includeDriveLetter = 0, int32_t calculateChecksums = 0)
+Loaded Read(const Bytes& bytes, int32_t calculateChecksums = 0)
 {
     MemorySource source(bytes.data(), bytes.size());
-    return Read(source, includeDriveLetter, calculateChecksums);
+    return Read(source, calculateChecksums);
 }
 
-// Stops delivering after some bytes without reaching the end, as an I/O
+// Delivers some bytes, then falls short without reaching the end, as an I/O
 // error looks through stdio.
-class FailingSource : public ByteSource {
-public:
-    FailingSource(const Bytes& bytes, size_t goodBytes) : inner_(bytes.data(), bytes.size()), left_(goodBytes) {}
-    size_t Read(void* buffer, size_t size) override
-    {
-        size_t got = inner_.Read(buffer, size < left_ ? size : left_);
-        left_ -= got;
-        return got;
-    }
+struct FailingSource : MemorySource {
+    FailingSource(const Bytes& bytes, size_t goodBytes) : MemorySource(bytes.data(), goodBytes) {}
     bool AtEnd() const override { return false; }
-
-private:
-    MemorySource inner_;
-    size_t left_;
 };
 
 // Takes some bytes and then refuses, at once or only when flushed (as a
 // buffered file on a full disk would).
-class FailingSink : public ByteSink {
-public:
-    FailingSink(size_t goodBytes, bool failOnFlush) : left_(goodBytes), failOnFlush_(failOnFlush) {}
+struct FailingSink : ByteSink {
+    size_t left;
+    bool failOnFlush, overflowed = false;
+    FailingSink(size_t goodBytes, bool onFlush) : left(goodBytes), failOnFlush(onFlush) {}
     size_t Write(const void*, size_t size) override
     {
-        size_t n = size <= left_ ? size : left_;
-        left_ -= n;
-        overflowed_ = overflowed_ || (n < size && failOnFlush_);
-        return failOnFlush_ ? size : n;
+        size_t n = std::min(size, left);
+        left -= n, overflowed = overflowed || n < size;
+        return failOnFlush ? size : n;
     }
-    bool Flush() override { return !overflowed_; }
-
-private:
-    size_t left_;
-    bool failOnFlush_;
-    bool overflowed_ = false;
+    bool Flush() override { return !overflowed; }
 };
 
-SignatureBytes Current(int records)
-{
-    SignatureBytes sig(LAYOUT_CURRENT);
-    for (int i = 0; i < records; ++i) sig.Record("\\dir\\file" + std::to_string(i) + ".txt", static_cast<uint32_t>(i));
-    return sig;
-}
-
-SignatureBytes Legacy(int records)
-{
-    SignatureBytes sig(LAYOUT_LEGACY);
-    for (int i = 0; i < records; ++i) sig.Record("\\f" + std::to_string(i), static_cast<uint32_t>(i));
-    return sig;
-}
-
-SignatureBytes WithDirectoryCount(uint8_t layout, int32_t count)
+SignatureBytes Sig(uint8_t layout, int records, int32_t directoryCount = 0)
 {
     SignatureBytes sig(layout);
-    (layout == LAYOUT_LEGACY ? sig.legacy.count : sig.list.count) = count;
+    (layout == LAYOUT_LEGACY ? sig.legacy.count : sig.list.count) = directoryCount;
+    for (int i = 0; i < records; ++i) sig.Record("\\dir\\f" + std::to_string(i), static_cast<uint32_t>(i));
     return sig;
 }
 
-void ExpectRecord(const FileRecord& record, const std::string& path, uint32_t n)
-{
-    EXPECT_STREQ(record.path, path.c_str());
-    FileDetails expected = DetailsFor(n);
-    EXPECT_EQ(std::memcmp(&record.details, &expected, sizeof expected), 0) << path;
-}
 
-bool SlotEmpty(const FileRecord& record)
-{
-    FileRecord empty{};
-    return std::memcmp(&record, &empty, sizeof empty) == 0;
-}
+
+constexpr uint8_t OLD = LAYOUT_LEGACY, NEW = LAYOUT_CURRENT;
 
 }  // namespace
 
+// Every row is also a seed file for the fuzzer, written when
+// OLVARIN_FUZZ_SEEDS names a folder.
 TEST(SignatureRead, EachDamageGivesItsErrorAtItsBoundary)
 {
-    const Bytes good = Current(0).Bytes();
+    const Bytes good = Sig(NEW, 0).Bytes();
     FileRecord unterminated;
     std::memset(&unterminated, 'x', sizeof unterminated);
-    FileRecord empty{};
-    const size_t lastRecord = 4 + 9 + 36;  // "\\last.txt"
-
-    struct Case {
-        const char* what;
-        std::function<Bytes()> bytes;
-        LoadError expected;
-    } cases[] = {
-        {"empty file", [] { return Bytes{}; }, LoadError::HeaderShort},
-        {"header one byte short", [&] { return Bytes(good.begin(), good.begin() + 335); }, LoadError::HeaderShort},
-        {"magic", [&] { Bytes b = good; b[0] ^= 1; return b; }, LoadError::BadMagic},
-        {"magic's NUL", [&] { Bytes b = good; b[MAGIC_SIZE - 1] = 'x'; return b; }, LoadError::BadMagic},
-        {"layout 2", [] { return SignatureBytes(2).Bytes(); }, LoadError::UnknownLayout},
-        {"layout 255", [] { return SignatureBytes(255).Bytes(); }, LoadError::UnknownLayout},
-        {"legacy block short", [] { return Legacy(0).Bytes(1); }, LoadError::LegacyDirectoriesShort},
-        {"block short", [] { return Current(0).Bytes(1); }, LoadError::DirectoriesShort},
-        {"empty signature", [] { return Current(0).Bytes(); }, LoadError::None},
-        {"empty legacy signature", [] { return Legacy(0).Bytes(); }, LoadError::None},
-        {"30 directories", [] { return WithDirectoryCount(LAYOUT_CURRENT, 30).Bytes(); }, LoadError::None},
-        {"31 directories", [] { return WithDirectoryCount(LAYOUT_CURRENT, 31).Bytes(); }, LoadError::CorruptDirectories},
-        {"-1 directories", [] { return WithDirectoryCount(LAYOUT_CURRENT, -1).Bytes(); }, LoadError::CorruptDirectories},
-        {"10 legacy directories", [] { return WithDirectoryCount(LAYOUT_LEGACY, 10).Bytes(); }, LoadError::None},
-        {"11 legacy directories", [] { return WithDirectoryCount(LAYOUT_LEGACY, 11).Bytes(); }, LoadError::CorruptDirectories},
-        {"-1 legacy directories", [] { return WithDirectoryCount(LAYOUT_LEGACY, -1).Bytes(); }, LoadError::CorruptDirectories},
-        // Layout 1 copies every directory slot, so even an unused one must end.
+    const FileRecord empty{};
+    const std::string p299(299, 'p'), p300(300, 'p');
+    using E = LoadError;
+    const struct { const char* what; std::function<Bytes()> bytes; LoadError expected; } cases[] = {
+        {"empty file", [] { return Bytes{}; }, E::HeaderShort},
+        {"header one byte short", [&] { return Bytes(good.begin(), good.begin() + 335); }, E::HeaderShort},
+        {"magic", [&] { Bytes b = good; b[0] ^= 1; return b; }, E::BadMagic},
+        {"magic's NUL", [&] { Bytes b = good; b[MAGIC_SIZE - 1] = 'x'; return b; }, E::BadMagic},
+        {"layout 2", [] { return SignatureBytes(2).Bytes(); }, E::UnknownLayout},
+        {"legacy block short", [] { return Sig(OLD, 0).Bytes(1); }, E::LegacyDirectoriesShort},
+        {"block short", [] { return Sig(NEW, 0).Bytes(1); }, E::DirectoriesShort},
+        {"30 directories", [] { return Sig(NEW, 0, 30).Bytes(); }, E::None},
+        {"31 directories", [] { return Sig(NEW, 0, 31).Bytes(); }, E::CorruptDirectories},
+        {"-1 directories", [] { return Sig(NEW, 0, -1).Bytes(); }, E::CorruptDirectories},
+        {"10 legacy directories", [] { return Sig(OLD, 0, 10).Bytes(); }, E::None},
+        {"11 legacy directories", [] { return Sig(OLD, 0, 11).Bytes(); }, E::CorruptDirectories},
+        {"-1 legacy directories", [] { return Sig(OLD, 0, -1).Bytes(); }, E::CorruptDirectories},
+        // Layout 1 copies every directory slot, so even an unused one must
+        // end; layout 0 copies only the used ones.
         {"unused slot without NUL",
-         [] { SignatureBytes s(LAYOUT_CURRENT); std::memset(s.list.paths[29], 'a', DIRECTORY_PATH_SIZE); return s.Bytes(); },
-         LoadError::CorruptDirectories},
-        // Layout 0 copies only the used ones.
+         [] { SignatureBytes s(NEW); std::memset(s.list.paths[29], 'a', DIRECTORY_PATH_SIZE); return s.Bytes(); },
+         E::CorruptDirectories},
         {"unused legacy slot without NUL",
-         [] { SignatureBytes s(LAYOUT_LEGACY); s.Directory("C:\\a", Include);
-              std::memset(s.legacy.paths[5], 'a', DIRECTORY_PATH_SIZE); return s.Bytes(); },
-         LoadError::None},
+         [] { SignatureBytes s = Sig(OLD, 0, 1); std::memset(s.legacy.paths[5], 'a', DIRECTORY_PATH_SIZE); return s.Bytes(); },
+         E::None},
         {"used legacy slot without NUL",
-         [] { SignatureBytes s(LAYOUT_LEGACY); s.Directory("C:\\a", Include).Directory("C:\\b", Include);
-              std::memset(s.legacy.paths[1], 'a', DIRECTORY_PATH_SIZE); return s.Bytes(); },
-         LoadError::CorruptDirectories},
-        {"path length 299", [] { return Current(1).RawRecord(299, std::string(299, 'p')).Bytes(); }, LoadError::None},
-        {"path length 300", [] { return Current(1).RawRecord(300, std::string(300, 'p')).Bytes(); }, LoadError::BadPathLength},
-        {"path length -1", [] { return Current(1).RawRecord(-1, "").Bytes(); }, LoadError::BadPathLength},
-        {"path length INT32_MIN", [] { return Current(1).RawRecord(INT32_MIN, "").Bytes(); }, LoadError::BadPathLength},
-        {"length 0 mid-file", [] { return Current(1).RawRecord(0, "").Record("\\z").Bytes(); }, LoadError::Record},
-        {"length 0 as last record", [] { return Current(1).RawRecord(0, "").Bytes(); }, LoadError::Record},
-        {"path of NULs", [] { return Current(1).RawRecord(3, std::string(3, '\0')).Bytes(); }, LoadError::Record},
-        {"length 0, file ends inside it", [] { return Current(1).RawRecord(0, "").Bytes(1); }, LoadError::None},
-        {"ends in details", [] { return Current(1).Record("\\last.txt").Bytes(1); }, LoadError::None},
-        {"ends in path", [] { return Current(1).Record("\\last.txt").Bytes(36 + 5); }, LoadError::None},
-        {"ends in length", [=] { return Current(1).Record("\\last.txt").Bytes(lastRecord - 2); }, LoadError::None},
-        {"legacy path without NUL",
-         [&] { return Legacy(1).Raw(&unterminated, sizeof unterminated).Bytes(); }, LoadError::LegacyRecord},
+         [] { SignatureBytes s = Sig(OLD, 0, 2); std::memset(s.legacy.paths[1], 'a', DIRECTORY_PATH_SIZE); return s.Bytes(); },
+         E::CorruptDirectories},
+        {"path length 299", [&] { return Sig(NEW, 1).RawRecord(299, p299).Bytes(); }, E::None},
+        {"path length 300", [&] { return Sig(NEW, 1).RawRecord(300, p300).Bytes(); }, E::BadPathLength},
+        {"path length -1", [] { return Sig(NEW, 1).RawRecord(-1, "").Bytes(); }, E::BadPathLength},
+        {"length 0 mid-file", [] { return Sig(NEW, 1).RawRecord(0, "").Record("\\z").Bytes(); }, E::Record},
+        {"length 0 as last record", [] { return Sig(NEW, 1).RawRecord(0, "").Bytes(); }, E::Record},
+        {"path of NULs", [] { return Sig(NEW, 1).RawRecord(3, std::string(3, '\0')).Bytes(); }, E::Record},
+        {"length 0, file ends inside it", [] { return Sig(NEW, 1).RawRecord(0, "").Bytes(1); }, E::None},
+        {"ends in details", [] { return Sig(NEW, 1).Record("\\last.txt").Bytes(1); }, E::None},
+        {"ends in path", [] { return Sig(NEW, 1).Record("\\last.txt").Bytes(36 + 5); }, E::None},
+        {"ends in length", [] { return Sig(NEW, 1).Record("\\last.txt").Bytes(36 + 9 + 2); }, E::None},
+        {"legacy path without NUL", [&] { return Sig(OLD, 1).Raw(&unterminated, sizeof unterminated).Bytes(); },
+         E::LegacyRecord},
         {"legacy empty path hiding records",
-         [&] { return Legacy(1).Raw(&empty, sizeof empty).Record("\\hidden").Bytes(); }, LoadError::LegacyRecord},
-        {"table full", [] { return Current(CAPACITY).Bytes(); }, LoadError::None},
-        {"one record too many", [] { return Current(CAPACITY + 1).Bytes(); }, LoadError::Record},
-        {"table full, then a cut length", [] { return Current(CAPACITY).Raw("\x05\x00", 2).Bytes(); }, LoadError::None},
-        {"legacy table full", [] { return Legacy(CAPACITY).Bytes(); }, LoadError::None},
-        {"legacy record too many", [] { return Legacy(CAPACITY).Raw("\\", 1).Bytes(); }, LoadError::LegacyRecord},
+         [&] { return Sig(OLD, 1).Raw(&empty, sizeof empty).Record("\\hidden").Bytes(); }, E::LegacyRecord},
+        {"table full", [] { return Sig(NEW, CAPACITY).Bytes(); }, E::None},
+        {"one record too many", [] { return Sig(NEW, CAPACITY + 1).Bytes(); }, E::Record},
+        {"table full, then a cut length", [] { return Sig(NEW, CAPACITY).Raw("\x05\x00", 2).Bytes(); }, E::None},
+        {"legacy table full", [] { return Sig(OLD, CAPACITY).Bytes(); }, E::None},
+        {"legacy record too many", [] { return Sig(OLD, CAPACITY).Raw("\\", 1).Bytes(); }, E::LegacyRecord},
     };
-    for (const Case& c : cases) EXPECT_EQ(Read(c.bytes()).error, c.expected) << c.what;
+    const char* seeds = std::getenv("OLVARIN_FUZZ_SEEDS");
+    int row = 0;
+    for (const auto& c : cases) {
+        Bytes bytes = c.bytes();
+        EXPECT_EQ(Read(bytes).error, c.expected) << c.what;
+        char number[8];  // every error a user can see carries its number
+        std::snprintf(number, sizeof number, "(%02d)", static_cast<int>(c.expected));
+        EXPECT_TRUE(c.expected == E::None || std::strstr(LoadErrorText(c.expected), number)) << c.what;
+        if (seeds == nullptr) continue;
+        std::FILE* seed = std::fopen((std::string(seeds) + "/row" + std::to_string(row++) + ".sig").c_str(), "wb");
+        ASSERT_NE(seed, nullptr) << seeds;
+        if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), seed);
+        std::fclose(seed);
+    }
 }
 
-TEST(SignatureRead, CurrentLayoutLoadsEverythingItHolds)
+TEST(SignatureRead, ARecordCutShortByTheEndKeepsWhatArrivedButAReadErrorFails)
 {
-    SignatureBytes sig(LAYOUT_CURRENT);
-    sig.header.directoryCount = 12;
-    sig.header.fileCount = 3;
-    sig.header.totalBytes = 123456789012345;
-    sig.header.reserved1[3] = 0x77;
-    sig.list.includeDriveLetter = 1;
-    sig.list.calculateChecksums = 0xFF;  // any non-zero byte is on
-    sig.list.reserved[1] = 0x42;
-    sig.Directory("C:\\data", Include).Directory("C:\\data\\tmp", Exclude);
-    sig.Record("\\data\\a.txt", 1).RawRecord(299, std::string(299, 'p'), 2);
-
-    Loaded got = Read(sig.Bytes());
-    ASSERT_EQ(got.error, LoadError::None);
-    EXPECT_STREQ(got.header.name, "title.sig");
-    EXPECT_EQ(got.header.directoryCount, 12);
-    EXPECT_EQ(got.header.fileCount, 3);
-    EXPECT_EQ(got.header.totalBytes, 123456789012345);
-    EXPECT_EQ(got.header.reserved1[3], 0x77);
-    EXPECT_EQ(std::memcmp(&got.list, &sig.list, sizeof sig.list), 0);
-    EXPECT_EQ(got.includeDriveLetter, 1);
-    EXPECT_NE(got.calculateChecksums, 0);
-    ExpectRecord(got.records[0], "\\data\\a.txt", 1);
-    ExpectRecord(got.records[1], std::string(299, 'p'), 2);
-    // Nothing of the earlier signature survives after the file's records.
-    EXPECT_TRUE(SlotEmpty(got.records[2]));
-    EXPECT_TRUE(SlotEmpty(got.records[3]));
-}
-
-TEST(SignatureRead, RecordCutShortByTheEndKeepsWhatArrivedButAReadErrorFails)
-{
-    SignatureBytes sig = Current(1).Record("\\last.txt", 9);
+    SignatureBytes sig = Sig(NEW, 1).Record("\\last.txt", 9);
+    FileRecord expected = {"\\last.txt", DetailsFor(9)};
+    reinterpret_cast<unsigned char*>(&expected)[sizeof expected - 1] = 0;
     Loaded inDetails = Read(sig.Bytes(1));
-    EXPECT_STREQ(inDetails.records[1].path, "\\last.txt");
-    FileDetails expected = DetailsFor(9);
-    EXPECT_EQ(std::memcmp(&inDetails.records[1].details, &expected, 35), 0);
-    EXPECT_EQ(reinterpret_cast<unsigned char*>(&inDetails.records[1].details)[35], 0);
+    EXPECT_EQ(std::memcmp(&inDetails.records[1], &expected, sizeof expected), 0);
     EXPECT_STREQ(Read(sig.Bytes(36 + 5)).records[1].path, "\\las");
-    EXPECT_EQ(Read(Current(1).RawRecord(0, "").Bytes(1)).records[1].path[0], '\0');
-
     // A layout-0 record cut short gets its NUL inside its field.
     FileRecord unterminated;
     std::memset(&unterminated, 'x', sizeof unterminated);
-    Loaded legacy = Read(Legacy(1).Raw(&unterminated, sizeof unterminated).Bytes(10));
+    Loaded legacy = Read(Sig(OLD, 1).Raw(&unterminated, sizeof unterminated).Bytes(10));
     ASSERT_EQ(legacy.error, LoadError::None);
     EXPECT_EQ(std::strlen(legacy.records[1].path), 299u);
-    EXPECT_EQ(legacy.records[1].details.attributes, 0x78787878u);
 
     // A short read before the end is an error, not the end.
-    Bytes current = Current(3).Bytes();
-    for (size_t good : {CURRENT_RECORDS_OFFSET + 50, CURRENT_RECORDS_OFFSET + 2}) {
-        FailingSource source(current, good);
-        EXPECT_EQ(Read(source).error, LoadError::Record) << good;
-    }
-    Bytes old = Legacy(2).Bytes();
-    FailingSource source(old, LEGACY_RECORDS_OFFSET + 400);
-    EXPECT_EQ(Read(source).error, LoadError::LegacyRecord);
-}
-
-TEST(SignatureRead, LegacyLayoutTakesDirectoriesAndTheDriveLetterFlag)
-{
-    SignatureBytes sig(LAYOUT_LEGACY);
-    sig.header.legacyDriveLetterFlag = 0;
-    sig.Directory("C:\\old", Include).Directory("C:\\old\\skip", Exclude);
-    sig.Record("C:\\old\\a.txt", 1).Record("C:\\old\\b.txt", 2);
-
-    for (int32_t checksums : {0, 1}) {
-        Loaded got = Read(sig.Bytes(), 0, checksums);
-        ASSERT_EQ(got.error, LoadError::None);
-        EXPECT_EQ(got.header.layoutVersion, LAYOUT_LEGACY);
-        EXPECT_EQ(got.includeDriveLetter, 1);
-        EXPECT_EQ(got.calculateChecksums, checksums);
-        EXPECT_EQ(got.list.count, 2);
-        EXPECT_STREQ(got.list.paths[1], "C:\\old\\skip");
-        EXPECT_EQ(got.list.actions[1], Exclude);
-        EXPECT_EQ(got.list.includeDriveLetter, 1);
-        EXPECT_EQ(got.list.calculateChecksums, checksums);
-        EXPECT_EQ(got.list.paths[2][0], '\0');
-        ExpectRecord(got.records[1], "C:\\old\\b.txt", 2);
-        EXPECT_TRUE(SlotEmpty(got.records[2]));
-    }
-    sig.header.legacyDriveLetterFlag = 1;
-    EXPECT_EQ(Read(sig.Bytes(), 1, 0).includeDriveLetter, 0);
+    const Bytes current = Sig(NEW, 3).Bytes(), old = Sig(OLD, 2).Bytes();
+    FailingSource inRecord(current, CURRENT_RECORDS_OFFSET + 50), inLength(current, CURRENT_RECORDS_OFFSET + 2);
+    FailingSource inLegacy(old, LEGACY_RECORDS_OFFSET + 400);
+    EXPECT_EQ(Read(inRecord).error, LoadError::Record);
+    EXPECT_EQ(Read(inLength).error, LoadError::Record);
+    EXPECT_EQ(Read(inLegacy).error, LoadError::LegacyRecord);
 }
 
 TEST(SignatureWrite, EachFailureIsToldByThePartItStruck)
 {
     SignatureHeader header{};
     DirectoryList list{};
-    FileRecord records[3]{};
-    std::strcpy(records[0].path, "\\a");
-    std::strcpy(records[1].path, "\\b");
-    struct Case {
-        size_t goodBytes;
-        SaveError expected;
-    } cases[] = {
-        {0, SaveError::Header},           {335, SaveError::Header},
-        {336, SaveError::DirectoryList},  {8263, SaveError::DirectoryList},
-        {8264, SaveError::Records},       {8264 + 42 + 41, SaveError::Records},
+    FileRecord records[3] = {{"\\a", {}}, {"\\b", {}}, {}};
+    const struct { size_t goodBytes; SaveError expected; } cases[] = {
+        {0, SaveError::Header}, {335, SaveError::Header}, {336, SaveError::DirectoryList},
+        {8263, SaveError::DirectoryList}, {8264, SaveError::Records}, {8264 + 42 + 41, SaveError::Records},
         {8264 + 42 + 42, SaveError::None},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         for (bool onFlush : {false, true}) {
             FailingSink sink(c.goodBytes, onFlush);
-            EXPECT_EQ(WriteSignature(sink, header, list, records, 3), c.expected)
-                << c.goodBytes << (onFlush ? " on flush" : "");
+            EXPECT_EQ(WriteSignature(sink, header, list, records, 3), c.expected) << c.goodBytes << " " << onFlush;
         }
     }
 }
 
-class SignatureState : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ResetSignature(nullptr);
-        std::memset(appState.LoadedTable, 0, sizeof appState.LoadedTable);
-    }
-
-    static void FillTable(int count)
-    {
-        for (int i = 0; i < count; ++i) {
-            std::snprintf(appState.LoadedTable[i].path, RECORD_PATH_SIZE, "\\d\\%06d.bin", i);
-            appState.LoadedTable[i].details = DetailsFor(static_cast<uint32_t>(i));
-        }
-    }
-
-    static Bytes Save(const char* title)
-    {
+// Through the shared state: a full table, far beyond the old 50,000-record
+// cap, whatever the header counts; one more is refused; a legacy file saved
+// again has both options off; saving stops at the first empty slot and
+// leaves the state's name alone (the Windows side renames it once the file
+// is in place).
+TEST(SignatureState, FullTablesRoundTripAndLegacyFilesSaveAsTheCurrentLayout)
+{
+    auto save = [](const char* title) {
         MemorySink sink;
         EXPECT_EQ(SaveSignatureStream(sink, title), SaveError::None);
         return sink.bytes();
+    };
+    auto load = [](const Bytes& bytes) {  // through a real file, as the program reads one
+        std::FILE* file = std::fopen("signature_stream_test.sig", "wb");
+        std::fclose((std::fwrite(bytes.data(), 1, bytes.size(), file), file));
+        FileSource source(file = std::fopen("signature_stream_test.sig", "rb"));
+        LoadError error = LoadSignatureStream(source, "loaded.sig");
+        std::fclose(file), std::remove("signature_stream_test.sig");
+        return error;
+    };
+    ResetSignature(nullptr);
+    for (int i = 0; i < MAX_FILES; ++i) {
+        std::snprintf(appState.LoadedTable[i].path, RECORD_PATH_SIZE, "\\d\\%06d.bin", i);
+        appState.LoadedTable[i].details = DetailsFor(static_cast<uint32_t>(i));
     }
-
-    static LoadError Load(const Bytes& bytes, const char* title)
-    {
-        MemorySource source(bytes.data(), bytes.size());
-        return LoadSignatureStream(source, title);
-    }
-};
-
-TEST_F(SignatureState, FullTableRoundTripsWhateverTheHeaderCountsAndOneMoreIsRefused)
-{
-    // Far beyond the old 50,000-record cap, with a header that counts fewer.
-    FillTable(MAX_FILES);
-    appState.header.fileCount = 12;
-    appState.header.totalBytes = 99;
-    appState.directoryList.count = 1;
     appState.directoryList.calculateChecksums = 1;
-    std::strcpy(appState.directoryList.paths[0], "C:\\d");
-    Bytes bytes = Save("full.sig");
-
-    std::memset(appState.LoadedTable, 0, sizeof appState.LoadedTable);
-    ResetSignature(nullptr);
-    ASSERT_EQ(Load(bytes, "full.sig"), LoadError::None);
-    EXPECT_EQ(appState.header.fileCount, 12);
-    EXPECT_EQ(appState.header.totalBytes, 99);
-    EXPECT_EQ(appState.header.layoutVersion, 1);
-    EXPECT_EQ(appState.calculateChecksums, 1);
-    EXPECT_EQ(appState.includeDriveLetter, 0);
-    EXPECT_STREQ(appState.directoryList.paths[0], "C:\\d");
-    ExpectRecord(appState.LoadedTable[0], "\\d\\000000.bin", 0);
-    ExpectRecord(appState.LoadedTable[MAX_FILES - 1], "\\d\\099999.bin", MAX_FILES - 1);
-
-    Bytes more = SignatureBytes(LAYOUT_CURRENT).Record("\\x").Bytes();
-    bytes.insert(bytes.end(), more.begin() + CURRENT_RECORDS_OFFSET, more.end());
-    EXPECT_EQ(Load(bytes, "full.sig"), LoadError::Record);
-
-    // Saving stops at the first empty slot.
-    std::memset(appState.LoadedTable, 0, sizeof appState.LoadedTable);
-    FillTable(5);
-    appState.LoadedTable[2].path[0] = '\0';
-    EXPECT_EQ(Save("gap.sig").size(), 8264u + 2 * (4 + 13 + 36));
-}
-
-TEST_F(SignatureState, LegacyFileSavedAgainKeepsBothOptionsAndAnEmptyOneLoadsBackEmpty)
-{
-    SignatureBytes legacy(LAYOUT_LEGACY);
-    legacy.header.legacyDriveLetterFlag = 0;
-    legacy.Directory("C:\\old", Include).Record("C:\\old\\a", 1);
-    appState.calculateChecksums = 1;
-    ASSERT_EQ(Load(legacy.Bytes(), "old.sig"), LoadError::None);
-    EXPECT_EQ(appState.includeDriveLetter, 1);
-    EXPECT_EQ(appState.calculateChecksums, 1);
-
-    ASSERT_EQ(Load(Save("again.sig"), "again.sig"), LoadError::None);
-    EXPECT_EQ(appState.header.layoutVersion, 1);
-    EXPECT_EQ(appState.includeDriveLetter, 1);
-    EXPECT_EQ(appState.calculateChecksums, 1);
-    EXPECT_STREQ(appState.directoryList.paths[0], "C:\\old");
-    ExpectRecord(appState.LoadedTable[0], "C:\\old\\a", 1);
-
-    // An empty signature is header and list only. Saving leaves the shared
-    // state alone: the Windows side renames it once the file is in place.
-    ResetSignature(nullptr);
-    std::memset(appState.LoadedTable, 0, sizeof appState.LoadedTable);
-    Bytes empty = Save("empty.sig");
-    EXPECT_EQ(empty.size(), 8264u);
+    Bytes bytes = save("full.sig");
     EXPECT_STREQ(appState.header.name, "No signature loaded");
-    FillTable(3);
-    ASSERT_EQ(Load(empty, "empty.sig"), LoadError::None);
-    EXPECT_STREQ(appState.header.name, "empty.sig");
-    EXPECT_EQ(appState.header.fileCount, 0);
-    EXPECT_TRUE(SlotEmpty(appState.LoadedTable[0]));
-    EXPECT_TRUE(SlotEmpty(appState.LoadedTable[2]));
-}
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(save(std::string(300, 't').c_str()).data()) + 50), std::string(257, 't'));
+    std::memset(appState.LoadedTable, 0, sizeof appState.LoadedTable);
+    ASSERT_EQ(load(bytes), LoadError::None);
+    EXPECT_STREQ(appState.header.name, "loaded.sig");
+    EXPECT_EQ(appState.calculateChecksums, 1);
+    FileRecord last = {"\\d\\099999.bin", DetailsFor(MAX_FILES - 1)}, first = {"C:\\old\\a", DetailsFor(1)};
+    EXPECT_EQ(std::memcmp(&appState.LoadedTable[MAX_FILES - 1], &last, sizeof last), 0);
+    Bytes more = SignatureBytes(NEW).Record("\\x").Bytes();
+    bytes.insert(bytes.end(), more.begin() + CURRENT_RECORDS_OFFSET, more.end());
+    EXPECT_EQ(load(bytes), LoadError::Record);
 
-TEST(SignatureFileStream, RealFileFollowsTheSameEndOfFileRules)
-{
-    // Through stdio, a read that ends exactly on the last byte does not set
-    // the end-of-file indicator, so a trailing empty-path record still fails.
-    const char* name = "signature_stream_test.sig";
-    Bytes bytes = Current(2).RawRecord(0, "").Bytes();
-    for (size_t cut : {size_t(0), size_t(1)}) {
-        std::FILE* out = std::fopen(name, "wb");
-        ASSERT_NE(out, nullptr);
-        std::fwrite(bytes.data(), 1, bytes.size() - cut, out);
-        std::fclose(out);
-        std::FILE* in = std::fopen(name, "rb");
-        ASSERT_NE(in, nullptr);
-        FileSource source(in);
-        EXPECT_EQ(Read(source).error, cut == 0 ? LoadError::Record : LoadError::None) << "cut " << cut;
-        std::fclose(in);
-    }
-    std::remove(name);
-}
-
-TEST(SignatureMessages, EveryLoadErrorCarriesItsNumber)
-{
-    for (int n = 1; n <= 9; ++n) {
-        char number[8];
-        std::snprintf(number, sizeof number, "(%02d)", n);
-        EXPECT_NE(std::string(LoadErrorText(static_cast<LoadError>(n))).find(number), std::string::npos) << n;
-    }
-    EXPECT_STREQ(LoadErrorText(LoadError::CannotOpen), SaveErrorText(SaveError::CannotCreate));
+    // Layout 0 says "drive letter included" with a zero and has no checksum
+    // option, so that one stays as it was; its directories move over, with
+    // the options in force, so that saving it again keeps them.
+    SignatureBytes legacy(OLD);
+    legacy.header.legacyDriveLetterFlag = 0;
+    legacy.legacy = {2, {"C:\\old", "C:\\old\\skip"}, {Include, Exclude}};
+    ASSERT_EQ(load(legacy.Record("C:\\old\\a", 1).Record("C:\\old\\b", 2).Bytes()), LoadError::None);
+    EXPECT_EQ(appState.includeDriveLetter + appState.calculateChecksums, 2);
+    DirectoryList list{2, 1, 1, {"C:\\old", "C:\\old\\skip"}, {}, {Include, Exclude}};
+    EXPECT_EQ(std::memcmp(&appState.directoryList, &list, sizeof list), 0);
+    appState.LoadedTable[1].path[0] = '\0';
+    bytes = save("again.sig");
+    EXPECT_EQ(bytes.size(), CURRENT_RECORDS_OFFSET + 4 + 8 + 36);
+    ASSERT_EQ(load(bytes), LoadError::None);
+    EXPECT_EQ(appState.header.layoutVersion, NEW);
+    EXPECT_EQ(appState.includeDriveLetter + appState.calculateChecksums, 2);
+    EXPECT_EQ(std::memcmp(&appState.LoadedTable[0], &first, sizeof first), 0);
+    EXPECT_EQ(appState.LoadedTable[1].path[0] + appState.LoadedTable[1].details.size, 0u);  // nothing left
 }

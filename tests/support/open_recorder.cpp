@@ -5,13 +5,6 @@
 
 int main(int argc, char** argv)
 {
-    if (argc != 3) {
-        return 2;
-    }
-    std::FILE* log = std::fopen(argv[1], "ab");
-    if (log == nullptr) {
-        return 1;
-    }
-    std::fprintf(log, "%s\n", argv[2]);
-    return std::fclose(log) == 0 ? 0 : 1;
+    std::FILE* log = argc == 3 ? std::fopen(argv[1], "ab") : nullptr;
+    return log == nullptr || std::fprintf(log, "%s\n", argv[2]) < 0 || std::fclose(log) != 0;
 }

@@ -1,15 +1,22 @@
 #pragma once
 
+#include <windows.h>
+
 #include <string>
+#include <vector>
 
-// Test material lives in the build folder (OLVARIN_TEST_TMP, a Linux path),
-// reached from Windows through drive Z:.
-std::string TestFilesRoot();
-
-// A fresh, empty folder below the test material root, named after name.
+// A fresh, empty folder below the test material root (OLVARIN_TEST_TMP, a
+// Linux path in the build folder, reached through drive Z:).
 std::string MakeTestFolder(const std::string& name);
-
 void MakeFolder(const std::string& path);
 void WriteTestFile(const std::string& path, const std::string& contents);
 // The same by a wide path, for names and lengths the ANSI functions cannot reach.
 void WriteTestFile(const std::wstring& path, const std::string& contents);
+
+// Records, while it lives, the message boxes that the code under test would
+// have shown (as "title|text"), answering each with OK.
+struct MessageRecorder {
+    MessageRecorder();
+    ~MessageRecorder();
+    static std::vector<std::string> shown;
+};

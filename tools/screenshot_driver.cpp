@@ -7,10 +7,10 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "e2e/driver.h"
-#include "ui/control_ids.h"
 
 namespace {
 
@@ -35,21 +35,21 @@ int main(int argc, char** argv)
     }
     std::string folder = argv[1];
     Program program;
-    if (!program.started()) return 1;
+    if (program.mainWindow() == nullptr) return 1;
     HWND window = program.mainWindow();
 
     HWND dialog = program.OpenConfig();
     if (dialog == nullptr) return 1;
     program.AddDirectory(dialog, argv[2]);
     program.AddDirectory(dialog, std::string(argv[2]) + "\\doc", 1);
-    program.PressButton(dialog, IDC_CONFIG_CHECKSUMS);
+    Send(GetDlgItem(dialog, IDC_CONFIG_CHECKSUMS), BM_CLICK, 0, 0);
     program.CloseConfig(dialog, IDOK);
 
     program.Click(IDC_MAIN_CREATE);
     bool scanning = WaitUntil([&] {
-        return program.Text(window, IDC_MAIN_STATUS) == "Building O/S signature" &&
-               std::atoi(program.Text(window, IDC_MAIN_SCAN_FILES).c_str()) > 300 &&
-               program.Text(window, IDC_MAIN_FILE_TIME) != "N/A";
+        return program.Field(IDC_MAIN_STATUS) == "Building O/S signature" &&
+               std::atoi(program.Field(IDC_MAIN_SCAN_FILES).c_str()) > 300 &&
+               program.Field(IDC_MAIN_FILE_TIME) != "N/A";
     }, 60000);
     if (!scanning || !Announce(folder, "main-window", window)) return 1;
     program.Click(IDC_MAIN_STOP);
