@@ -50,21 +50,31 @@ struct Pool {
 
     // The panel names the file taken last and shows its running sum; an
     // earlier file still being read shows nothing, so that the name and the
-    // sum on the panel always belong to one file.
+    // sum on the panel always belong to one file. Once the file shown is
+    // done, the next reader to report takes the panel over, so that a large
+    // file still being read is never hidden behind one already finished.
     SRWLOCK panelLock = SRWLOCK_INIT;
     int32_t shownSlot = -1;
+    bool shownDone = false;
 };
 Pool pool;
 
 std::atomic<int> requestedReaders{0};
 
+// Names the file of slot on the panel, with a running sum from 0.
+void Show(int32_t slot)
+{
+    pool.shownSlot = slot;
+    pool.shownDone = false;
+    PublishCurrentFile(appState.ScanTable[slot]);
+    appState.currentChecksum.store(0, std::memory_order_relaxed);
+}
+
 void ShowFile(int32_t slot)
 {
     AcquireSRWLockExclusive(&pool.panelLock);
-    if (slot > pool.shownSlot) {
-        pool.shownSlot = slot;
-        PublishCurrentFile(appState.ScanTable[slot]);
-        appState.currentChecksum.store(0, std::memory_order_relaxed);
+    if (slot > pool.shownSlot || pool.shownDone) {
+        Show(slot);
     }
     ReleaseSRWLockExclusive(&pool.panelLock);
 }
@@ -73,8 +83,20 @@ void ShowSum(void* context, uint32_t sum)
 {
     const int32_t slot = *static_cast<const int32_t*>(context);
     AcquireSRWLockExclusive(&pool.panelLock);
+    if (slot != pool.shownSlot && pool.shownDone) {
+        Show(slot);
+    }
     if (slot == pool.shownSlot) {
         appState.currentChecksum.store(sum, std::memory_order_relaxed);
+    }
+    ReleaseSRWLockExclusive(&pool.panelLock);
+}
+
+void FileDone(int32_t slot)
+{
+    AcquireSRWLockExclusive(&pool.panelLock);
+    if (slot == pool.shownSlot) {
+        pool.shownDone = true;
     }
     ReleaseSRWLockExclusive(&pool.panelLock);
 }
@@ -121,6 +143,7 @@ DWORD WINAPI ReadFiles(LPVOID parameter)
         ShowFile(reader.slot);
         appState.ScanTable[reader.slot].details.checksum =
             FileChecksum(reader.path, reader.block, ShowSum, &reader.slot);
+        FileDone(reader.slot);
     }
     return 0;
 }
@@ -185,6 +208,7 @@ ChecksumReaders::ChecksumReaders(const char* directory)
     pool.closing = false;
     pool.walkerWaiting = false;
     pool.shownSlot = -1;
+    pool.shownDone = false;
     int wanted = ReaderCount(directory);
     for (int i = 0; i < wanted; ++i) {
         HANDLE thread = CreateThread(nullptr, 0, ReadFiles, &pool.readers[pool.readerCount], 0, nullptr);
