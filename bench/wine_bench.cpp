@@ -95,18 +95,24 @@ Totals FloorWalkW(const std::string& tree)
     return t;
 }
 
-Totals FloorOpenReadW(const std::string& tree)
+// Reads an opened file to its end in 64 KiB blocks and closes it.
+void ReadAndClose(HANDLE f, Totals& t)
 {
     static char block[64 * 1024];
+    if (f == INVALID_HANDLE_VALUE) return;
+    DWORD got = 0;
+    while (ReadFile(f, block, sizeof block, &got, nullptr) && got > 0) t.bytes += got;
+    t.files++;
+    CloseHandle(f);
+}
+
+Totals FloorOpenReadW(const std::string& tree)
+{
     Totals t;
     BareWalkW(Extended(tree), [&](const std::wstring& path) {
         HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (f == INVALID_HANDLE_VALUE) return;
-        DWORD got = 0;
-        while (ReadFile(f, block, sizeof block, &got, nullptr) && got > 0) t.bytes += got;
-        t.files++;
-        CloseHandle(f);
+        ReadAndClose(f, t);
     });
     return t;
 }
@@ -134,16 +140,11 @@ Totals FloorOpenClose(const std::string& tree)
 
 Totals FloorOpenRead(const std::string& tree)
 {
-    static char block[64 * 1024];
     Totals t;
     BareWalk(tree, [&](const std::string& path) {
         HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (f == INVALID_HANDLE_VALUE) return;
-        DWORD got = 0;
-        while (ReadFile(f, block, sizeof block, &got, nullptr) && got > 0) t.bytes += got;
-        t.files++;
-        CloseHandle(f);
+        ReadAndClose(f, t);
     });
     return t;
 }
