@@ -294,9 +294,11 @@ TEST(SignatureState, FullTablesRoundTripAndLegacyFilesSaveAsTheCurrentLayout)
     // Layout 0 says "drive letter included" with a zero and has no checksum
     // option, so that one stays as it was; its directories move over, with
     // the options in force, so that saving it again keeps them.
-    SignatureBytes legacy(OLD);
-    legacy.header.legacyDriveLetterFlag = 0;
+    SignatureBytes legacy(OLD);  // its flag 1: no drive letter
     legacy.legacy = {2, {"C:\\old", "C:\\old\\skip"}, {Include, Exclude}};
+    ASSERT_EQ(load(legacy.Bytes()), LoadError::None);
+    EXPECT_EQ(appState.includeDriveLetter, 0);
+    legacy.header.legacyDriveLetterFlag = 0;
     ASSERT_EQ(load(legacy.Record("C:\\old\\a", 1).Record("C:\\old\\b", 2).Bytes()), LoadError::None);
     EXPECT_EQ(appState.includeDriveLetter + appState.calculateChecksums, 2);
     DirectoryList list{2, 1, 1, {"C:\\old", "C:\\old\\skip"}, {}, {Include, Exclude}};
