@@ -38,7 +38,7 @@ fi
 to_windows() { echo "Z:$1" | tr / '\\'; }
 # The machine may be shared: the load around the Wine run goes into the report.
 cut -d' ' -f1-3 /proc/loadavg > "$out/load.txt"
-/usr/lib/wine/wine64 build/windows-x64/bench/wine_bench.exe "$(to_windows "$tree")" 3 | tee "$out/wine.txt"
+/usr/lib/wine/wine64 build/windows-x64/bench/wine_bench.exe "$(to_windows "$tree")" 5 | tee "$out/wine.txt"
 /usr/lib/wine/wine64 build/windows-x64/bench/wine_bench.exe "$(to_windows "$small")" 1 | tee "$out/wine-small.txt"
 cut -d' ' -f1-3 /proc/loadavg >> "$out/load.txt"
 /usr/lib/wine/wineserver -k || true
