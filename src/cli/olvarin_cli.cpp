@@ -130,13 +130,10 @@ void FormatProgress(char* line, int width)
                              static_cast<int>(appState.scanFileCount.load()),
                              static_cast<int>(appState.scanDirectoryCount.load()), megabytes);
     int room = width - used;
-    int length = static_cast<int>(std::strlen(folder));
     if (room <= 3) {
         line[width > 0 ? width : 0] = '\0';
-    } else if (length <= room) {
-        std::memcpy(line + used, folder, static_cast<size_t>(length) + 1);
     } else {
-        std::snprintf(line + used, PROGRESS_LINE_SIZE - used, "...%s", folder + length - (room - 3));
+        CopyKeepingEnd(line + used, static_cast<size_t>(room) + 1, folder);
     }
 }
 

@@ -18,19 +18,23 @@ void SetDisableStopButtonHook(DisableStopButtonHook hook)
     disableStopButton = hook;
 }
 
-void PublishText(char* field, int fieldSize, const char* text)
+void CopyKeepingEnd(char* buffer, size_t bufferSize, const char* text)
 {
     size_t length = std::strlen(text);
-    size_t room = static_cast<size_t>(fieldSize) - 1;
-    std::lock_guard<std::mutex> lock(appState.textLock);
+    size_t room = bufferSize - 1;
     if (length <= room) {
-        std::memcpy(field, text, length + 1);
+        std::memcpy(buffer, text, length + 1);
         return;
     }
-    // Too long: keep the end, which names the file, behind an ellipsis.
-    std::memcpy(field, "...", 3);
-    std::memcpy(field + 3, text + length - (room - 3), room - 3);
-    field[room] = '\0';
+    std::memcpy(buffer, "...", 3);
+    std::memcpy(buffer + 3, text + length - (room - 3), room - 3);
+    buffer[room] = '\0';
+}
+
+void PublishText(char* field, int fieldSize, const char* text)
+{
+    std::lock_guard<std::mutex> lock(appState.textLock);
+    CopyKeepingEnd(field, static_cast<size_t>(fieldSize), text);
 }
 
 void ReadPublishedText(const char* field, char* buffer, int bufferSize)

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <mutex>
 
@@ -77,8 +78,12 @@ struct AppState {
 // The one instance; zero at process start, like every static object.
 extern AppState appState;
 
-// Copies text into a fixed field under textLock. A text that does not fit is
-// shortened from the front, so that its end (the file name) stays visible.
+// Copies text into buffer (more than 3 bytes). A text that does not fit is
+// shortened from the front behind "...", so that its end (the file name)
+// stays visible.
+void CopyKeepingEnd(char* buffer, size_t bufferSize, const char* text);
+
+// CopyKeepingEnd into a fixed field, under textLock.
 void PublishText(char* field, int fieldSize, const char* text);
 
 // Copies a field written by PublishText into buffer, under textLock.

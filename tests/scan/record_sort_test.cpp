@@ -49,7 +49,9 @@ void SortAndCheck(int count)
     for (int i = 1; i < count; ++i) {
         int order = FoldedPath(records[i - 1]).compare(FoldedPath(records[i]));
         ASSERT_LE(order, 0) << "slot " << i;
-        if (order == 0 && Bytes(i - 1) != Bytes(i)) ASSERT_LT(slotBefore[Bytes(i - 1)], slotBefore[Bytes(i)]) << i;
+        if (order == 0 && Bytes(i - 1) != Bytes(i)) {
+            ASSERT_LT(slotBefore[Bytes(i - 1)], slotBefore[Bytes(i)]) << i;
+        }
     }
     EXPECT_EQ(Fingerprint(count), before);
     EXPECT_EQ(Fingerprint(count + 1) - before, next);
