@@ -1,4 +1,5 @@
-# 64-bit Windows build with mingw-w64: the build the tests run, under Wine.
+# 64-bit Windows build with mingw-w64: a test build (the core and the walk run
+# under Wine), and the build of the Wine benchmark and the screenshots.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)

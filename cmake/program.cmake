@@ -10,7 +10,7 @@ add_custom_command(TARGET olvarin POST_BUILD
     COMMAND ${CMAKE_COMMAND} -E copy_if_different ${OLVARIN_HELP_PAGES} $<TARGET_FILE_DIR:olvarin>/help/html
     COMMENT "Copying the help pages beside the program")
 
-# The 32-bit build is the product and cannot run here: check what it is.
+# The 32-bit build is the product: check what it is, beside running its tests.
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     enable_testing()
     add_test(NAME product_check

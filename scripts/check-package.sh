@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Checks the release zip that package.sh wrote: exactly the expected files,
-# both programs what they should be (check-product.sh), README.txt in CR LF.
+# both programs what they should be (check-product.sh), README.txt in CR LF,
+# and the unpacked console program run under Wine as a user runs it on
+# 64-bit Windows: --version, then a create and a compare of a small tree.
 #   check-package.sh PATH/olvarin-<version>-win32.zip
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -18,5 +20,24 @@ bash scripts/check-product.sh "$unpacked/olvarin.exe" gui
 bash scripts/check-product.sh "$unpacked/olvarin-cli.exe" console
 python3 -c 'import sys; t = open(sys.argv[1], "rb").read(); sys.exit(not t or t.count(b"\n") != t.count(b"\r\n"))' \
     "$unpacked/README.txt" || fail "README.txt is empty or has lines not ending in CR LF"
+
+# A 64-bit prefix of the check's own, made once and kept between runs.
+export WINEPREFIX=$PWD/build/dist/wine/prefix HOME=$PWD/build/dist/wine/home WINEDEBUG=-all
+if [ ! -d "$WINEPREFIX" ]; then
+    mkdir -p "$HOME"
+    log=$(/usr/lib/wine/wine64 wineboot -i 2>&1) || { echo "$log" >&2; fail "wineboot could not make $WINEPREFIX"; }
+fi
+tree=$unpacked/tree
+mkdir -p "$tree/sub"
+printf 'one' > "$tree/a.txt"
+printf 'two' > "$tree/sub/b.txt"
+win() { echo "Z:$(cd "$(dirname "$1")" && pwd | tr / '\\')\\$(basename "$1")"; }
+cli() {
+    /usr/lib/wine/wine "$unpacked/olvarin-cli.exe" "$@" || fail "olvarin-cli $* exited $?"
+}
+cli --version
+cli create "$(win "$unpacked/tree.sig")" --include "$(win "$tree")" --checksums --quiet
+cli compare "$(win "$unpacked/tree.sig")" --report "$(win "$unpacked/report.txt")" --quiet
+/usr/lib/wine/wineserver -w
 rm -rf "$unpacked"
 echo "OK: $zip"

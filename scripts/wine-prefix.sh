@@ -1,15 +1,21 @@
 #!/usr/bin/env bash
-# Makes (setup) or stops (cleanup) the Wine prefix of one build folder's test
-# run. Only the wineserver of this prefix is ever stopped.
-#   wine-prefix.sh setup|cleanup WINE_DIR
+# Makes (setup) or stops (cleanup) the Wine prefix of one test run, with its
+# home folder and its test files, all inside WINE_DIR. Only the wineserver
+# of this prefix is ever stopped.
+#   wine-prefix.sh setup|cleanup WINE_DIR [win64|win32]
+# win64 (the default) runs 32-bit programs as 64-bit Windows does, with
+# System32 redirected for them; win32 is a pure 32-bit Windows.
 set -euo pipefail
 action=$1
 wine_dir=$2
+arch=${3:-win64}
 export WINEPREFIX="$wine_dir/prefix"
 export HOME="$wine_dir/home"
 export WINEDEBUG=-all
-wine=/usr/lib/wine/wine64
+export WINEARCH=$arch
 wineserver=/usr/lib/wine/wineserver
+if [ "$arch" = win32 ]; then wine=/usr/lib/wine/wine; else wine=/usr/lib/wine/wine64; fi
+test_files="$wine_dir/test-files"
 
 case "$action" in
 setup)
@@ -18,7 +24,11 @@ setup)
         rm -rf "$WINEPREFIX"
     fi
     mkdir -p "$HOME"
-    "$wine" wineboot -i >/dev/null 2>&1
+    if ! log=$("$wine" wineboot -i 2>&1); then
+        echo "$log" >&2
+        echo "wineboot could not make the $arch prefix $WINEPREFIX" >&2
+        exit 1
+    fi
     "$wineserver" -w
     # A fresh prefix links the user's folders into $HOME; give them real
     # folders inside the prefix so that nothing a test writes leaves it.
@@ -30,14 +40,14 @@ setup)
             fi
         done
     done
-    # Files and folders used as test material, in the build folder.
-    rm -rf "$wine_dir/../test-files"
-    mkdir -p "$wine_dir/../test-files"
+    # Files and folders used as test material, beside the prefix.
+    rm -rf "$test_files"
+    mkdir -p "$test_files"
     # ".txt" opens with our recorder, never an editor: it appends the file's
     # path to test-files/opened.log and exits.
     build_win="Z:$(cd "$wine_dir/.." && pwd | tr / '\\')"
     recorder="$build_win\\tests\\open_recorder.exe"
-    opened_log="$build_win\\test-files\\opened.log"
+    opened_log="Z:$(cd "$test_files" && pwd | tr / '\\')\\opened.log"
     "$wine" reg add 'HKCR\.txt' /ve /d OlvarinTest.Recorder /f >/dev/null 2>&1
     "$wine" reg add 'HKCR\OlvarinTest.Recorder\shell\open\command' /ve \
         /d "\"$recorder\" \"$opened_log\" \"%1\"" /f >/dev/null 2>&1

@@ -6,6 +6,7 @@
 #include "model/app_state.h"
 #include "scan/checksum.h"
 #include "scan/checksum_pool.h"
+#include "scan/real_file_system.h"
 #include "ui/message_box.h"
 
 namespace {
@@ -155,7 +156,12 @@ void WalkLevel(WalkPaths& paths, size_t ansiLength, size_t wideLength, const Dir
     std::wmemcpy(paths.wide + wideLength, SEARCH_PATTERN, PATTERN_LENGTH + 1);
 
     WIN32_FIND_DATAW entry;
-    HANDLE find = FindFirstFileW(paths.wide, &entry);
+    HANDLE find;
+    {
+        // Only the open names a path: the next entries come from the handle.
+        RealFileSystem real;
+        find = FindFirstFileW(paths.wide, &entry);
+    }
     if (find == INVALID_HANDLE_VALUE) {
         return;
     }
@@ -213,8 +219,12 @@ uint32_t FileChecksum(const wchar_t* fullPath, unsigned char* block, ChecksumPro
     // Straight to the system, reading in large blocks: the C library's
     // stream would add its own calls and a copy to every file, and under
     // the emulation every call counts. Shared the way the C library shares.
-    HANDLE file = CreateFileW(fullPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    HANDLE file;
+    {
+        RealFileSystem real;
+        file = CreateFileW(fullPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    }
     if (file == INVALID_HANDLE_VALUE) {
         return 0;
     }

@@ -181,3 +181,17 @@ TEST(Cli, CreateShowCompareAndDamagedFiles)
         }
     }
 }
+
+// Under WoW64 a Compare watches the real System32: a change there is found
+// though SysWOW64 keeps the old content.
+TEST(Cli, UnderWow64AChangeInTheRealSystem32IsFound)
+{
+    if (!UnderWow64()) GTEST_SKIP() << "no redirection here";
+    for (const char* system : {"system32", "syswow64"}) WriteTestFile(SystemFolder(system, "olvarin-cli") + "\\a.dll", "ab");
+    std::string sig = MakeTestFolder("cli-system32") + "\\system32.sig";
+    EXPECT_EQ(RunCli({"create", sig, "--include", "C:\\Windows\\System32\\olvarin-cli", "--checksums"}).exitCode, 0u);
+    WriteTestFile(SystemFolder("system32", "olvarin-cli") + "\\a.dll", "abc");
+    Outcome changed = RunCli({"compare", sig, "--report", sig + ".txt"});
+    EXPECT_EQ(changed.exitCode, 1u);
+    EXPECT_NE(changed.out.find("\nDifferent size: 1\n"), std::string::npos);
+}

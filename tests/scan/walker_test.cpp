@@ -155,6 +155,12 @@ void Scan(const std::string& root, int readers = 0)
     SetChecksumReaderCount(0);
 }
 
+DWORD WINAPI ScanWithFourReaders(LPVOID root)
+{
+    Scan(*static_cast<std::string*>(root), 4);
+    return 0;
+}
+
 int ThreadsOfThisProcess()
 {
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
@@ -211,10 +217,7 @@ TEST(Walker, ParallelReadersRecordWhatOneReaderRecordsAndAllEndAtAStop)
     SetEndOfFile(big);
     CloseHandle(big);
     const int threadsBefore = ThreadsOfThisProcess();
-    HANDLE scan = CreateThread(nullptr, 0, [](LPVOID p) -> DWORD {
-        Scan(*static_cast<std::string*>(p), 4);
-        return 0;
-    }, &root, 0, nullptr);
+    HANDLE scan = CreateThread(nullptr, 0, ScanWithFourReaders, &root, 0, nullptr);
     // Every file captured: the readers are left with the big one.
     bool captured = WaitFor([] { return appState.scanFileCount == 302; });
     appState.stopRequested = 1;
@@ -257,4 +260,19 @@ TEST(Walker, EntriesTooLongToRecordAreToldAndAChangeOutsideTheCodePageIsFound)
     EXPECT_EQ(appState.differenceTable.entries[0].kind, Checksum);
     EXPECT_EQ(std::string(appState.ScanTable[appState.differenceTable.entries[0].scanIndex].path), root.substr(2) + "\\??.txt");
     EXPECT_EQ(MessageRecorder::shown.size(), 1u);
+}
+
+// A 32-bit program on 64-bit Windows that names System32 is shown SysWOW64
+// unless it asks otherwise: the walk and its checksums must see the real
+// folder, a file only there and its own content where SysWOW64 differs.
+TEST(Walker, UnderWow64TheRealSystem32IsRecorded)
+{
+    if (!UnderWow64()) GTEST_SKIP() << "no redirection here";
+    const std::string real = SystemFolder("system32", "olvarin-wow64"), wow = SystemFolder("syswow64", "olvarin-wow64");
+    WriteTestFile(real + "\\only.txt", "abc");
+    WriteTestFile(real + "\\twin.txt", "ab");
+    WriteTestFile(wow + "\\twin.txt", "the 32-bit twin");
+    WriteTestFile(wow + "\\wow.txt", "x");
+    const std::string folder = "C:\\Windows\\System32\\olvarin-wow64";
+    EXPECT_EQ(Walk({{0, folder}}, 0, 1), (std::set<std::string>{folder + "\\only.txt 3 1610", folder + "\\twin.txt 2 1058"}));
 }

@@ -23,6 +23,20 @@ std::string MakeTestFolder(const std::string& name)
 
 void MakeFolder(const std::string& path) { CreateDirectoryA(path.c_str(), nullptr); }
 
+bool UnderWow64()
+{
+    BOOL wow64 = FALSE;
+    return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
+}
+
+std::string SystemFolder(const char* system, const char* name)
+{
+    std::string path = std::string("Z:") + std::getenv("WINEPREFIX") + "/drive_c/windows/" + system + "/" + name;
+    for (char& c : path) c = c == '/' ? '\\' : c;
+    MakeFolder(path);
+    return path;
+}
+
 void WriteTestFile(const std::string& path, const std::string& contents)
 {
     std::FILE* f = std::fopen(path.c_str(), "wb");
