@@ -12,14 +12,17 @@ uint64_t TimeValue(const FileTime& t)
 }
 
 // The first detail in which two records of the same path differ, or 0.
-int32_t DetailDifference(const FileDetails& scan, const FileDetails& loaded, bool checksums)
+int32_t DetailDifference(const FileDetails& scan, const FileDetails& loaded, bool checksums, bool scanStopped)
 {
     if (scan.size != loaded.size) {
         return Size;
     }
     // A stored checksum of 0 means "not summed" (checksums were off, or the
-    // file could not be opened), so it never differs.
-    if (checksums && scan.checksum != loaded.checksum && loaded.checksum != 0) {
+    // file could not be opened, or a Stop came first), so it never differs.
+    // A scan checksum of 0 against a stored one is a file that could not be
+    // opened, unless a Stop may have kept the sum from being taken.
+    if (checksums && scan.checksum != loaded.checksum && loaded.checksum != 0 &&
+        !(scanStopped && scan.checksum == 0)) {
         return Checksum;
     }
     if (TimeValue(scan.creationTime) != TimeValue(loaded.creationTime)) {
@@ -67,7 +70,7 @@ int CompareDifferenceKinds(const DifferenceEntry& a, const DifferenceEntry& b)
 // run of Missing records, or a run of Extra records against one long stretch
 // of the signature, thus costs one pass instead of one pass per record, and
 // the outcome of every step is the one a fresh look-ahead would give.
-void WalkDifferences(const RecordTable& scan, const RecordTable& loaded, bool checksums,
+void WalkDifferences(const RecordTable& scan, const RecordTable& loaded, bool checksums, bool scanStopped,
                      DifferenceTable& table)
 {
     table.entryCount = 0;
@@ -80,7 +83,7 @@ void WalkDifferences(const RecordTable& scan, const RecordTable& loaded, bool ch
     while (s < MAX_FILES && l < MAX_FILES) {
         const char* scanPath = scan[s].path;
         if (ComparePathTexts(scanPath, loaded[l].path) == 0) {
-            int32_t kind = DetailDifference(scan[s].details, loaded[l].details, checksums);
+            int32_t kind = DetailDifference(scan[s].details, loaded[l].details, checksums, scanStopped);
             if (kind != 0) {
                 AddDifference(table, kind, s, l);
             }
@@ -136,9 +139,9 @@ void SortDifferences(DifferenceTable& table)
                      });
 }
 
-void FindDifferences(const RecordTable& scan, const RecordTable& loaded, bool checksums,
+void FindDifferences(const RecordTable& scan, const RecordTable& loaded, bool checksums, bool scanStopped,
                      DifferenceTable& table)
 {
-    WalkDifferences(scan, loaded, checksums, table);
+    WalkDifferences(scan, loaded, checksums, scanStopped, table);
     SortDifferences(table);
 }

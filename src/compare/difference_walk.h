@@ -16,8 +16,10 @@ int CompareDifferenceKinds(const DifferenceEntry& a, const DifferenceEntry& b);
 
 // Walks scan against loaded (both sorted by ComparePaths, every slot after
 // the last record empty) and records at most one entry per file, in the
-// walk's own recording order. Clears the table first.
-void WalkDifferences(const RecordTable& scan, const RecordTable& loaded, bool checksums,
+// walk's own recording order. Clears the table first. scanStopped says that
+// a Stop cut the scan short, so that a scan checksum of 0 may be one never
+// taken: it is then not compared.
+void WalkDifferences(const RecordTable& scan, const RecordTable& loaded, bool checksums, bool scanStopped,
                      DifferenceTable& table);
 
 // Orders the recorded entries by kind, keeping the recording order within a
@@ -25,5 +27,5 @@ void WalkDifferences(const RecordTable& scan, const RecordTable& loaded, bool ch
 void SortDifferences(DifferenceTable& table);
 
 // The whole comparison: the walk, then the sort by kind.
-void FindDifferences(const RecordTable& scan, const RecordTable& loaded, bool checksums,
+void FindDifferences(const RecordTable& scan, const RecordTable& loaded, bool checksums, bool scanStopped,
                      DifferenceTable& table);

@@ -6,5 +6,5 @@
 // The comparison walk written the plain way: every look-ahead starts again
 // just after the loaded cursor. Slow on long runs of missing files, but each
 // line follows one rule, so the real walk is checked against it.
-void ReferenceWalk(const RecordTable& scan, const RecordTable& loaded, bool checksums,
+void ReferenceWalk(const RecordTable& scan, const RecordTable& loaded, bool checksums, bool scanStopped,
                    DifferenceTable& table);
