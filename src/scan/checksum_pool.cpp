@@ -153,9 +153,13 @@ DWORD WINAPI ReadFiles(LPVOID parameter)
 // not answer (a network drive, or under emulation) counts as not rotating.
 bool IncursSeekPenalty(const char* directory)
 {
+    // A drive's root comes as "C:", which alone means the drive's current
+    // folder, on whatever volume that lies: ask of "C:\" instead.
+    const bool driveAlone = directory[0] != '\0' && directory[1] == ':' && directory[2] == '\0';
+    const char root[] = {directory[0], ':', '\\', '\0'};
     char mountPoint[MAX_PATH];
     char volume[MAX_PATH];
-    if (!GetVolumePathNameA(directory, mountPoint, sizeof mountPoint) ||
+    if (!GetVolumePathNameA(driveAlone ? root : directory, mountPoint, sizeof mountPoint) ||
         !GetVolumeNameForVolumeMountPointA(mountPoint, volume, sizeof volume)) {
         return false;
     }
