@@ -10,11 +10,13 @@
 bool FindScanDifferences()
 {
     bool checksums = appState.calculateChecksums.load(std::memory_order_relaxed) != 0;
+    bool stopped = appState.scanStopped.load(std::memory_order_relaxed) != 0;
     FindDifferences(appState.ScanTable, appState.LoadedTable, checksums, appState.differenceTable);
 
     // Entries the scan had to leave out are news too: the report names them.
+    // After a Stop, "identical" would claim what was never checked.
     if (appState.differenceTable.entryCount == 0 &&
-        appState.scanSkippedCount.load(std::memory_order_relaxed) == 0) {
+        appState.scanSkippedCount.load(std::memory_order_relaxed) == 0 && !stopped) {
         ShowMessageBox(appState.mainWindow.load(),
                        "The signatures are identical. All files are the same",
                        "OK - No difference", MB_ICONINFORMATION | MB_OK);

@@ -18,8 +18,10 @@ int32_t DetailDifference(const FileDetails& scan, const FileDetails& loaded, boo
         return Size;
     }
     // A stored checksum of 0 means "not summed" (checksums were off, or the
-    // file could not be opened), so it never differs.
-    if (checksums && scan.checksum != loaded.checksum && loaded.checksum != 0) {
+    // file could not be opened), so it never differs. A scan checksum of 0 is
+    // a file that could not be opened, unless a Stop kept it from being taken.
+    if (checksums && scan.checksum != loaded.checksum && loaded.checksum != 0 &&
+        scan.reserved != CHECKSUM_NOT_TAKEN) {
         return Checksum;
     }
     if (TimeValue(scan.creationTime) != TimeValue(loaded.creationTime)) {

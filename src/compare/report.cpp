@@ -121,7 +121,8 @@ bool WriteResultFile(const char* path)
     }
     bool written = WriteReportText(file, appState.differenceTable, appState.ScanTable,
                                    appState.LoadedTable,
-                                   appState.scanSkippedCount.load(std::memory_order_relaxed));
+                                   appState.scanSkippedCount.load(std::memory_order_relaxed),
+                                   appState.scanStopped.load(std::memory_order_relaxed) != 0);
     if (std::fclose(file) != 0) {
         written = false;
     }

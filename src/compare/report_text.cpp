@@ -63,7 +63,7 @@ const FileRecord* EntryRecord(const DifferenceEntry& entry, const FileRecord* sc
 }  // namespace
 
 bool WriteReportText(std::FILE* out, const DifferenceTable& table, const FileRecord* scanTable,
-                     const FileRecord* loadedTable, int32_t skippedCount)
+                     const FileRecord* loadedTable, int32_t skippedCount, bool stopped)
 {
     bool ok = std::fprintf(out, "**** Olvarin Result file %s build %s ****%s%s", PRODUCT_VERSION,
                            PRODUCT_BUILD, LINE_END, LINE_END) > 0;
@@ -94,6 +94,10 @@ bool WriteReportText(std::FILE* out, const DifferenceTable& table, const FileRec
                           "**** Files or folders not checked because their paths are longer than "
                           "%d characters: %d ****%s",
                           RECORD_PATH_SIZE - 1, static_cast<int>(skippedCount), LINE_END) > 0;
+    }
+    // Last, so that whoever reads to the end knows the list is partial.
+    if (ok && stopped) {
+        ok = WriteLine(out, "**** Compare stopped before the end: files not reached are listed as missing ****");
     }
     // Buffered writes fail late: only the flush tells whether all arrived.
     if (std::fflush(out) != 0) ok = false;

@@ -13,9 +13,10 @@
 // (loadedTable), every other kind as found on disk (scanTable). Every line
 // ends in CR LF whatever the platform, so open out in binary mode. When some
 // differences were dropped below the cap, a line says how many; when the
-// scan left entries out (skippedCount), a last line says how many.
+// scan left entries out (skippedCount), a line says how many; when a Stop
+// cut the scan short (stopped), the last line says so.
 //
 // Returns false when any write or the final flush failed: the file is then
 // incomplete and must not be shown as a report.
 bool WriteReportText(std::FILE* out, const DifferenceTable& table, const FileRecord* scanTable,
-                     const FileRecord* loadedTable, int32_t skippedCount);
+                     const FileRecord* loadedTable, int32_t skippedCount, bool stopped);

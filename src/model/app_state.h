@@ -59,6 +59,10 @@ struct AppState {
     // Files and folders left out because their recorded path would not fit
     // a record; a folder counts once and is not entered.
     std::atomic<int32_t> scanSkippedCount;
+    // Set when a Stop cut the last scan short: files it did not reach are
+    // absent from the ScanTable, and a checksum of 0 there may be one it
+    // never took rather than a file that could not be opened.
+    std::atomic<int32_t> scanStopped;
 
     // Guarded by textLock: currentDirectory, currentFile and header.name.
     std::mutex textLock;

@@ -80,7 +80,10 @@ uint32_t ChecksumBlocks(ChecksumRead read, void* source, unsigned char* block, C
         block = ownBlock;
     }
     ChecksumState state;
-    while (appState.stopRequested.load(std::memory_order_relaxed) == 0) {
+    for (;;) {
+        if (appState.stopRequested.load(std::memory_order_relaxed) != 0) {
+            return 0;  // cut short: not a checksum of this file
+        }
         long got = read(source, block, CHECKSUM_BLOCK_SIZE);
         if (got < 0) {
             break;  // a failed read ends the sum where it struck

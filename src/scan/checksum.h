@@ -9,10 +9,11 @@
 // Signature files store this value, so it is computed exactly so.
 //
 // Reads the stream in blocks. Publishes the running sum in
-// appState.currentChecksum after every block and stops, returning the partial
-// sum, as soon as appState.stopRequested is seen set; a stop already set
-// before the first read gives 0. A read error ends the sum where the error
-// struck, without the end-of-file term.
+// appState.currentChecksum after every block and stops as soon as
+// appState.stopRequested is seen set, returning 0 as for a file never begun:
+// a sum cut short is no checksum, and stored it would later show the file as
+// changed. A read error ends the sum where the error struck, without the
+// end-of-file term.
 uint32_t ChecksumStream(std::FILE* stream);
 
 // The same sum over any source of blocks. read fills up to size bytes and

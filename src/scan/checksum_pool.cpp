@@ -138,11 +138,11 @@ DWORD WINAPI ReadFiles(LPVOID parameter)
         // After a Stop the rest of the ring is only emptied, so that the
         // walker is never left waiting; those files keep checksum 0.
         if (appState.stopRequested.load(std::memory_order_relaxed) != 0) {
+            StoreChecksum(reader.slot, 0);
             continue;
         }
         ShowFile(reader.slot);
-        appState.ScanTable[reader.slot].details.checksum =
-            FileChecksum(reader.path, reader.block, ShowSum, &reader.slot);
+        StoreChecksum(reader.slot, FileChecksum(reader.path, reader.block, ShowSum, &reader.slot));
         FileDone(reader.slot);
     }
     return 0;
@@ -153,9 +153,13 @@ DWORD WINAPI ReadFiles(LPVOID parameter)
 // not answer (a network drive, or under emulation) counts as not rotating.
 bool IncursSeekPenalty(const char* directory)
 {
+    // A drive's root comes as "C:", which alone means the drive's current
+    // folder, on whatever volume that lies: ask of "C:\" instead.
+    const bool driveAlone = directory[0] != '\0' && directory[1] == ':' && directory[2] == '\0';
+    const char root[] = {directory[0], ':', '\\', '\0'};
     char mountPoint[MAX_PATH];
     char volume[MAX_PATH];
-    if (!GetVolumePathNameA(directory, mountPoint, sizeof mountPoint) ||
+    if (!GetVolumePathNameA(driveAlone ? root : directory, mountPoint, sizeof mountPoint) ||
         !GetVolumeNameForVolumeMountPointA(mountPoint, volume, sizeof volume)) {
         return false;
     }

@@ -12,7 +12,7 @@
 // it starts the readers when checksums are on (none otherwise), and its end
 // waits for the last checksum and for every reader to have ended, so that
 // the table can then be sorted. After a Stop the readers skip the files they
-// have not begun, which keep checksum 0.
+// have not begun, which keep checksum 0, as do the files they were summing.
 class ChecksumReaders {
 public:
     explicit ChecksumReaders(const char* directory);

@@ -88,6 +88,7 @@ void ClearScan()
     appState.scanFileCount.store(0, std::memory_order_relaxed);
     appState.scanTotalBytes.store(0, std::memory_order_relaxed);
     appState.scanSkippedCount.store(0, std::memory_order_relaxed);
+    appState.scanStopped.store(0, std::memory_order_relaxed);
     ClearCurrentFile();
     // The walk, the Create's copy and the comparison all rely on every slot
     // after the scan's records being empty.
@@ -122,6 +123,9 @@ void ScanIncludedDirectories()
     // Stop pressed before this point still counts.
     appState.operationStatus.store(Building);
     WalkIncludedDirectories();
+    // Every reader has ended here: a Stop seen now may have cut the walk or
+    // a checksum short; one that comes later finds the scan complete.
+    appState.scanStopped.store(appState.stopRequested.load() != 0 ? 1 : 0, std::memory_order_relaxed);
 
     appState.operationStatus.store(Sorting);
     SortRecords(appState.ScanTable, appState.scanFileCount.load());
@@ -130,6 +134,10 @@ void ScanIncludedDirectories()
 void PublishNewSignature()
 {
     std::memcpy(appState.LoadedTable, appState.ScanTable, sizeof appState.LoadedTable);
+    // The scan's own marks go no further: a signature holds 0 there.
+    for (FileRecord& record : appState.LoadedTable) {
+        record.details.reserved = 0;
+    }
     {
         std::lock_guard<std::mutex> lock(appState.textLock);
         static const char NEW_NAME[] = "New signature";

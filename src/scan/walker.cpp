@@ -233,6 +233,14 @@ uint32_t FileChecksum(const wchar_t* fullPath, unsigned char* block, ChecksumPro
     return sum;
 }
 
+void StoreChecksum(int32_t slot, uint32_t checksum)
+{
+    FileDetails& details = appState.ScanTable[slot].details;
+    details.checksum = checksum;
+    const bool stopped = appState.stopRequested.load(std::memory_order_relaxed) != 0;
+    details.reserved = checksum == 0 && stopped ? CHECKSUM_NOT_TAKEN : 0;
+}
+
 void CaptureFile(const char* fullPath, const wchar_t* openPath, const WIN32_FIND_DATAW& entry)
 {
     const char* recorded =
@@ -252,7 +260,7 @@ void CaptureFile(const char* fullPath, const wchar_t* openPath, const WIN32_FIND
 
     if (!QueueChecksum(slot, openPath)) {
         PublishCurrentFile(record);
-        record.details.checksum = FileChecksum(openPath);
+        StoreChecksum(slot, FileChecksum(openPath));
         appState.currentChecksum.store(record.details.checksum, std::memory_order_relaxed);
     }
     appState.scanTotalBytes.fetch_add(size, std::memory_order_relaxed);

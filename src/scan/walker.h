@@ -26,6 +26,12 @@ void CaptureFile(const char* fullPath, const wchar_t* openPath, const WIN32_FIND
 uint32_t FileChecksum(const wchar_t* fullPath, unsigned char* block = nullptr,
                       ChecksumProgress progress = nullptr, void* context = nullptr);
 
+// Stores the checksum of ScanTable slot's file. A 0 that comes once a Stop
+// was asked for (the file not begun, or its sum cut short) is marked as
+// never taken: the comparison must not read it as a file that could not be
+// opened.
+void StoreChecksum(int32_t slot, uint32_t checksum);
+
 // The recorded form of fullPath: unchanged when the drive letter is kept and
 // the path starts with "X:", else without its first two characters; empty
 // when the path is shorter than two characters.

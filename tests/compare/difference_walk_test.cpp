@@ -60,7 +60,7 @@ struct Generator {
     {
         auto bit = [&] { return static_cast<uint32_t>(Below(2)); };
         d = {Chance(90) ? 0x20u : 0x21u, {bit(), bit()}, {bit(), bit()},
-             Chance(90) ? 10 : (uint64_t{1} << 32) + 10, static_cast<uint32_t>(Below(3)), 0};
+             Chance(90) ? 10 : (uint64_t{1} << 32) + 10, static_cast<uint32_t>(Below(3)), bit() * CHECKSUM_NOT_TAKEN};
     }
 
     std::mt19937 rng;

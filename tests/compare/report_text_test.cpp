@@ -17,6 +17,7 @@ struct Report {
     std::vector<FileRecord> loaded = std::vector<FileRecord>(MAX_DIFFERENCES);
     std::unique_ptr<DifferenceTable> table{new DifferenceTable()};
     int32_t skipped = 0;
+    bool stopped = false;
 
     void Add(int32_t kind, int32_t scanIndex, int32_t loadedIndex, const std::string& path = "")
     {
@@ -28,7 +29,7 @@ struct Report {
     std::string Write()
     {
         std::FILE* file = std::tmpfile();
-        EXPECT_TRUE(WriteReportText(file, *table, scan.data(), loaded.data(), skipped));
+        EXPECT_TRUE(WriteReportText(file, *table, scan.data(), loaded.data(), skipped, stopped));
         std::rewind(file);
         std::string bytes(1 << 20, '\0');
         bytes.resize(std::fread(&bytes[0], 1, bytes.size(), file));
@@ -60,8 +61,8 @@ TEST(ReportText, HeadingsForThePresentKindsInOrderWithCrLf)
                              "**** Files that have a different checksum ****\r\n\\Scan7\r\n");
 }
 
-// The last lines of a full table tell how many entries did not fit and how
-// many the scan left out; a path that fills its field, or an entry outside
+// The last lines of a full table tell how many entries did not fit, how
+// many the scan left out and, last, that a Stop cut it short; a path that fills its field, or an entry outside
 // the tables, is never read past.
 TEST(ReportText, FullTableListsEveryEntryThenTheDroppedAndSkippedCountsNeverReadsPastItsDataAndFailsLoudly)
 {
@@ -76,11 +77,15 @@ TEST(ReportText, FullTableListsEveryEntryThenTheDroppedAndSkippedCountsNeverRead
     EXPECT_EQ(r.Write(), lines + "**** 1 more differences were found but not listed ****\r\n");
     const std::string skippedLine =
         "**** Files or folders not checked because their paths are longer than 299 characters: 12 ****\r\n";
+    const std::string stoppedLine =
+        "**** Compare stopped before the end: files not reached are listed as missing ****\r\n";
     r.skipped = 12;
-    EXPECT_EQ(r.Write(), lines + "**** 1 more differences were found but not listed ****\r\n" + skippedLine);
-    Report none;  // nothing differs, but entries were left out: the heading and that line alone
+    r.stopped = true;
+    EXPECT_EQ(r.Write(), lines + "**** 1 more differences were found but not listed ****\r\n" + skippedLine + stoppedLine);
+    Report none;  // nothing differs, but entries were left out or a Stop came: the heading and those lines alone
     none.skipped = 12;
-    EXPECT_EQ(none.Write(), HEADER + skippedLine);
+    none.stopped = true;
+    EXPECT_EQ(none.Write(), HEADER + skippedLine + stoppedLine);
 
     Report edge;
     std::memset(&edge.scan[0], 'x', sizeof edge.scan[0]);  // no terminating NUL
@@ -101,7 +106,7 @@ TEST(ReportText, FullTableListsEveryEntryThenTheDroppedAndSkippedCountsNeverRead
     std::setvbuf(streams[2], nullptr, _IONBF, 0);
 #endif
     for (std::FILE* file : streams) {
-        EXPECT_FALSE(WriteReportText(file, *edge.table, edge.scan.data(), edge.loaded.data(), 0));
+        EXPECT_FALSE(WriteReportText(file, *edge.table, edge.scan.data(), edge.loaded.data(), 0, true));
         std::fclose(file);
     }
 }

@@ -58,7 +58,8 @@ TEST(Checksum, FilesAndBlocksGiveThePerByteDefinitionUntilAReadErrorOrAStop)
         ASSERT_EQ(state.weight, weight);
     }
 
-    // A read error ends the sum without the end term; a Stop gives zero.
+    // A read error ends the sum without the end term; a Stop, before the
+    // first read or after one, gives zero.
     int calls = 0;  // "abc", then a failure
     auto read = [](void* s, unsigned char* buffer, size_t) -> long {
         if ((*static_cast<int*>(s))++ > 0) return -1;
@@ -66,7 +67,8 @@ TEST(Checksum, FilesAndBlocksGiveThePerByteDefinitionUntilAReadErrorOrAStop)
         return 3;
     };
     EXPECT_EQ(ChecksumBlocks(read, &calls), 97u + 2 * 98 + 3 * 99);
-    appState.stopRequested = 1;
+    auto stopAfterRead = [](void*, unsigned char* buffer, size_t) -> long { return appState.stopRequested = buffer[0] = 1; };
+    EXPECT_EQ(ChecksumBlocks(stopAfterRead, nullptr), 0u);
     EXPECT_EQ(ChecksumOf({'a'}), 0u);
     appState.stopRequested = 0;
 }

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <functional>
@@ -140,14 +141,16 @@ TEST(Walker, AFullTableShowsTheMessageOnlyForAFileBeyondIt)
 
 namespace {
 
-// Scans root as a Create or Compare does, with checksums, through the
-// number of readers given (0: as many as the machine gives).
-void Scan(const std::string& root, int readers = 0)
+// Scans the folders (Include entries in order) as a Create or Compare does,
+// with checksums, through so many readers (0: as many as the machine gives).
+void Scan(const std::vector<std::string>& folders, int readers = 0)
 {
     appState.directoryList = {};
-    appState.directoryList.count = 1;
-    std::strcpy(appState.directoryList.paths[0], root.c_str());
-    appState.directoryList.actions[0] = Include;
+    appState.directoryList.count = static_cast<int32_t>(folders.size());
+    for (size_t i = 0; i < folders.size(); ++i) {
+        std::strcpy(appState.directoryList.paths[i], folders[i].c_str());
+        appState.directoryList.actions[i] = Include;
+    }
     appState.calculateChecksums = 1;
     appState.includeDriveLetter = appState.stopRequested = 0;
     SetChecksumReaderCount(readers);
@@ -155,9 +158,9 @@ void Scan(const std::string& root, int readers = 0)
     SetChecksumReaderCount(0);
 }
 
-DWORD WINAPI ScanWithFourReaders(LPVOID root)
+DWORD WINAPI ScanWithFourReaders(LPVOID folders)
 {
-    Scan(*static_cast<std::string*>(root), 4);
+    Scan(*static_cast<const std::vector<std::string>*>(folders), 4);
     return 0;
 }
 
@@ -180,12 +183,38 @@ bool WaitFor(const std::function<bool()>& condition)
     return condition();
 }
 
+// Scans the folders with four readers and stops once all `total` files are
+// captured and the readers sum the first four of the last five (taken in
+// the order captured; the panel names the last one taken) while one waits.
+bool ScanStoppedWhileFourReadersAreBusy(const std::vector<std::string>& folders, int32_t total)
+{
+    appState.scanFileCount = 0;  // the last scan's figures do not count
+    HANDLE scan = CreateThread(nullptr, 0, ScanWithFourReaders, const_cast<std::vector<std::string>*>(&folders), 0, nullptr);
+    bool busy = WaitFor([&] {
+        char shown[STATUS_TEXT_SIZE];
+        ReadPublishedText(appState.currentFile, shown, sizeof shown);
+        return appState.scanFileCount == total && appState.currentChecksum != 0 &&
+               std::string(shown) == appState.ScanTable[total - 2].path;
+    });
+    appState.stopRequested = 1;
+    return WaitForSingleObject(scan, 10000) == WAIT_OBJECT_0 && CloseHandle(scan) && busy;
+}
+
+// The result report of the last comparison, as written.
+std::string Report()
+{
+    std::string path = MakeTestFolder("report") + "\\report.txt";
+    EXPECT_TRUE(WriteResultFile(path.c_str()));
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
 }  // namespace
 
 // Readers in parallel take the files in any order; the records must come
-// out as one reader makes them. A Stop ends every reader within its block,
-// and the scan returns only once they have all ended.
-TEST(Walker, ParallelReadersRecordWhatOneReaderRecordsAndAllEndAtAStop)
+// out as one reader makes them. A Stop ends every reader within its block
+// and keeps no sum it cut short, so nothing unchanged reads as changed.
+TEST(Walker, ParallelReadersRecordWhatOneReaderRecordsAndAStopLeavesNoFalseChecksum)
 {
     std::string root = MakeTestFolder("parallel");
     for (int i = 0; i < 300; ++i) {
@@ -198,7 +227,7 @@ TEST(Walker, ParallelReadersRecordWhatOneReaderRecordsAndAllEndAtAStop)
     HANDLE holder = CreateFileA((root + "\\held.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     std::vector<FileRecord> records[2];
     for (int readers : {1, 4}) {
-        Scan(root, readers);
+        Scan({root}, readers);
         records[readers > 1].assign(appState.ScanTable, appState.ScanTable + appState.scanFileCount);
     }
     CloseHandle(holder);
@@ -208,22 +237,26 @@ TEST(Walker, ParallelReadersRecordWhatOneReaderRecordsAndAllEndAtAStop)
     EXPECT_EQ(std::string(records[1][300].path), root.substr(2) + "\\held.txt");
     EXPECT_EQ(records[1][300].details.checksum, 0u);
 
-    // A sparse file far too large to be read before the test gives up: only
-    // the Stop ends its reader.
-    HANDLE big = CreateFileA((root + "\\d0\\big.bin").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
-    LARGE_INTEGER size;
-    size.QuadPart = LONGLONG{1} << 40;
-    SetFilePointerEx(big, size, nullptr, FILE_BEGIN);
-    SetEndOfFile(big);
-    CloseHandle(big);
+    // Five files that take a while to sum, not zeros, in a second Include
+    // folder, walked once the first is summed.
+    const std::vector<std::string> both = {root, MakeTestFolder("parallel-slow")};
+    for (int i = 0; i < 5; ++i) {
+        std::FILE* f = std::fopen((both[1] + "\\big" + std::to_string(i)).c_str(), "wb");
+        EXPECT_TRUE(f && std::fputs("big", f) >= 0 && !std::fseek(f, 512 << 20, SEEK_SET) && std::fputs("big", f) >= 0 && !std::fclose(f));
+    }
     const int threadsBefore = ThreadsOfThisProcess();
-    HANDLE scan = CreateThread(nullptr, 0, ScanWithFourReaders, &root, 0, nullptr);
-    // Every file captured: the readers are left with the big one.
-    bool captured = WaitFor([] { return appState.scanFileCount == 302; });
-    appState.stopRequested = 1;
-    EXPECT_TRUE(captured);
-    EXPECT_EQ(WaitForSingleObject(scan, 10000), WAIT_OBJECT_0);
-    CloseHandle(scan);
+    MessageRecorder recorder;
+    // A stopped Create keeps true checksums or 0: a full Compare finds nothing.
+    ASSERT_TRUE(ScanStoppedWhileFourReadersAreBusy(both, 306));
+    PublishNewSignature();
+    Scan(both, 4);
+    EXPECT_FALSE(FindScanDifferences());
+    // A stopped Compare against the full signature lists nothing but its Stop.
+    PublishNewSignature();
+    ASSERT_TRUE(ScanStoppedWhileFourReadersAreBusy(both, 306));
+    ASSERT_TRUE(FindScanDifferences());
+    EXPECT_EQ(Report(), "**** Olvarin Result file V1.3 build 1001 ****\r\n\r\n"
+                        "**** Compare stopped before the end: files not reached are listed as missing ****\r\n");
     EXPECT_TRUE(WaitFor([&] { return ThreadsOfThisProcess() == threadsBefore; }));
 }
 
@@ -239,22 +272,18 @@ TEST(Walker, EntriesTooLongToRecordAreToldAndAChangeOutsideTheCodePageIsFound)
     for (int level = 0; level < 2; ++level) ASSERT_TRUE(CreateDirectoryW((deep += L"\\" + std::wstring(200, L'L')).c_str(), nullptr));
     WriteTestFile(wide + L"\\日本.txt", "one");
     MessageRecorder recorder;
-    Scan(root);
+    Scan({root});
     PublishNewSignature();
     ReportSkippedEntries();
     EXPECT_EQ(MessageRecorder::shown, std::vector<std::string>{"Files not recorded|Files or folders not recorded "
                                                                "because their paths are longer than 299 characters: 1"});
-    Scan(root);
+    Scan({root});
     ASSERT_TRUE(FindScanDifferences());
-    std::string report = MakeTestFolder("untold-report") + "\\report.txt";
-    ASSERT_TRUE(WriteResultFile(report.c_str()));
-    std::ifstream in(report, std::ios::binary);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}),
-              "**** Olvarin Result file V1.3 build 1001 ****\r\n\r\n**** Files or folders not checked because "
-              "their paths are longer than 299 characters: 1 ****\r\n");
+    EXPECT_EQ(Report(), "**** Olvarin Result file V1.3 build 1001 ****\r\n\r\n**** Files or folders not checked because "
+                        "their paths are longer than 299 characters: 1 ****\r\n");
 
     WriteTestFile(wide + L"\\日本.txt", "two");
-    Scan(root);
+    Scan({root});
     ASSERT_TRUE(FindScanDifferences());
     ASSERT_EQ(appState.differenceTable.entryCount, 1);
     EXPECT_EQ(appState.differenceTable.entries[0].kind, Checksum);

@@ -17,7 +17,7 @@ bool Same(const FileTime& a, const FileTime& b) { return std::memcmp(&a, &b, siz
 int32_t Details(const FileDetails& a, const FileDetails& b, bool checksums)
 {
     if (a.size != b.size) return Size;
-    if (checksums && a.checksum != b.checksum && b.checksum != 0) return Checksum;
+    if (checksums && a.checksum != b.checksum && b.checksum != 0 && a.reserved != CHECKSUM_NOT_TAKEN) return Checksum;
     if (!Same(a.creationTime, b.creationTime)) return CreationTime;
     if (!Same(a.lastWriteTime, b.lastWriteTime)) return ModifyTime;
     return a.attributes != b.attributes ? Attributes : 0;

@@ -1,22 +1,43 @@
 #include "support/test_files.h"
 
-#include <shellapi.h>
-
 #include <cstdio>
 #include <cstdlib>
+#include <stdexcept>
 
 #include "ui/message_box.h"
 
+namespace {
+
+// Removes folder and all in it by the extended form, which no path length
+// stops, read-only entries too; a link to a folder is removed, not followed.
+void RemoveTree(const std::wstring& folder)
+{
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &entry);
+    for (BOOL more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileW(find, &entry)) {
+        std::wstring name = entry.cFileName, path = folder + L"\\" + name;
+        if (name == L"." || name == L"..") continue;
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileW(path.c_str());
+        else if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) RemoveDirectoryW(path.c_str());
+        else RemoveTree(path);
+    }
+    if (find != INVALID_HANDLE_VALUE) FindClose(find);
+    RemoveDirectoryW(folder.c_str());
+}
+
+}  // namespace
+
 std::string MakeTestFolder(const std::string& name)
 {
-    std::string path = std::string("Z:") + std::getenv("OLVARIN_TEST_TMP") + "/" + name;
+    // Only ever a folder strictly inside the test material's own folder.
+    const char* base = std::getenv("OLVARIN_TEST_TMP");
+    if (base == nullptr || base[0] != '/' || name.empty() || name.find_first_of("./\\:") != std::string::npos) {
+        throw std::invalid_argument("refusing to empty a folder outside the test material: " + name);
+    }
+    std::string path = std::string("Z:") + base + "/" + name;
     for (char& c : path) c = c == '/' ? '\\' : c;
-    std::string from = path + '\0';  // SHFileOperation wants a double NUL
-    SHFILEOPSTRUCTA remove = {};
-    remove.wFunc = FO_DELETE;
-    remove.pFrom = from.c_str();
-    remove.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
-    SHFileOperationA(&remove);
+    RemoveTree(L"\\\\?\\" + std::wstring(path.begin(), path.end()));
     MakeFolder(path);
     return path;
 }
