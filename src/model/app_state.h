@@ -101,6 +101,10 @@ void ResetSignature(HWND__* window);
 // Empties the "current file" group of the status panel.
 void ClearCurrentFile();
 
+// Zeroes the scan's counts (folders, files, bytes, paths left out) and
+// empties the "current file" group: where a new scan and a reset both start.
+void ClearScanCounts();
+
 // Shows a captured record as the current file: its path, creation time,
 // attributes and size. The checksum field is left to whoever sums the file.
 void PublishCurrentFile(const FileRecord& record);

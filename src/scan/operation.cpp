@@ -83,13 +83,9 @@ namespace {
 
 void ClearScan()
 {
+    ClearScanCounts();
     appState.fileLimitReached.store(0, std::memory_order_relaxed);
-    appState.scanDirectoryCount.store(0, std::memory_order_relaxed);
-    appState.scanFileCount.store(0, std::memory_order_relaxed);
-    appState.scanTotalBytes.store(0, std::memory_order_relaxed);
-    appState.scanSkippedCount.store(0, std::memory_order_relaxed);
     appState.scanStopped.store(0, std::memory_order_relaxed);
-    ClearCurrentFile();
     // The walk, the Create's copy and the comparison all rely on every slot
     // after the scan's records being empty.
     std::memset(appState.ScanTable, 0, sizeof appState.ScanTable);
