@@ -49,8 +49,8 @@ struct AppState {
     std::atomic<int32_t> stopRequested;
     std::atomic<int32_t> fileLimitReached;
     std::atomic<int32_t> signatureLoaded;
-    // Set from the start of an operation until the worker's own end; while it
-    // is set no command may touch the tables.
+    // Set from the start of an operation until its end has been handled on
+    // the UI thread; while it is set no command may touch the tables.
     std::atomic<int32_t> workerRunning;
 
     std::atomic<int32_t> scanFileCount;

@@ -2,10 +2,10 @@
 
 #include "compare/report.h"
 #include "model/app_state.h"
-#include "scan/operation.h"
 #include "sigfile/signature_file.h"
 #include "ui/config_dialog.h"
 #include "ui/control_ids.h"
+#include "ui/operation_thread.h"
 #include "ui/shell.h"
 #include "ui/status_panel.h"
 
@@ -19,6 +19,16 @@ void StartCommand(HWND window, OperationMode mode)
     StartOperation(window);
 }
 
+void OnStop(HWND window)
+{
+    // The tables stay the worker's until its end is posted; only Stop goes
+    // off now, and the timer keeps the panel following the worker's last
+    // steps.
+    RequestStop();
+    DisableStopButton(window);
+    RefreshStatusPanel(window);
+}
+
 void OnCommand(HWND window, int id)
 {
     switch (id) {
@@ -29,7 +39,7 @@ void OnCommand(HWND window, int id)
         StartCommand(window, Compare);
         break;
     case IDC_MAIN_STOP:
-        EndOperation(window);
+        OnStop(window);
         break;
     case IDC_MAIN_SAVE:
         SaveSignatureFile(window);
@@ -63,10 +73,10 @@ void OnCommand(HWND window, int id)
     }
 }
 
-LRESULT OnDestroy(HWND window)
+LRESULT OnDestroy()
 {
     // The worker is not waited for: it sees the stop request and returns.
-    EndOperation(window);
+    RequestStop();
     PostQuitMessage(0);
     return 0;
 }
@@ -83,6 +93,12 @@ LRESULT OnTimer(HWND window)
     return 0;
 }
 
+LRESULT OnOperationEnded(HWND window)
+{
+    FinishOperation(window);
+    return 0;
+}
+
 }  // namespace
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -92,7 +108,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_SHOWWINDOW:
         return 0;
     case WM_DESTROY:
-        return OnDestroy(window);
+        return OnDestroy();
     case WM_PAINT:
         return OnPaint(window, message, wParam, lParam);
     case WM_COMMAND:
@@ -100,6 +116,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return 0;
     case WM_TIMER:
         return OnTimer(window);
+    case WM_OPERATION_ENDED:
+        return OnOperationEnded(window);
     default:
         // Default window processing, not the dialog kind: the close box must
         // destroy the window like "Exit" rather than send IDCANCEL.
