@@ -31,6 +31,11 @@ void OnStop(HWND window)
 
 void OnCommand(HWND window, int id)
 {
+    // While an operation runs only Stop is enabled: a command for any other
+    // button can only have been posted, and the tables are the worker's.
+    if (id != IDC_MAIN_STOP && appState.workerRunning.load() != 0) {
+        return;
+    }
     switch (id) {
     case IDC_MAIN_CREATE:
         StartCommand(window, Create);
