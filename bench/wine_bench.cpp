@@ -221,8 +221,7 @@ Totals Operation(const std::string& tree, OperationMode mode, bool checksums)
     appState.calculateChecksums = checksums ? 1 : 0;
     appState.operationMode = mode;
     appState.stopRequested = 0;
-    appState.workerRunning = 1;
-    OperationWorker(nullptr);
+    RunOperation();
     Totals t;
     t.files = appState.scanFileCount;
     if (checksums) t.bytes = static_cast<long long>(appState.scanTotalBytes.load());

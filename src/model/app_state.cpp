@@ -55,6 +55,15 @@ void ClearCurrentFile()
     PublishText(appState.currentFile, STATUS_TEXT_SIZE, NONE_TEXT);
 }
 
+void ClearScanCounts()
+{
+    appState.scanDirectoryCount.store(0, std::memory_order_relaxed);
+    appState.scanFileCount.store(0, std::memory_order_relaxed);
+    appState.scanTotalBytes.store(0, std::memory_order_relaxed);
+    appState.scanSkippedCount.store(0, std::memory_order_relaxed);
+    ClearCurrentFile();
+}
+
 void PublishCurrentFile(const FileRecord& record)
 {
     PublishText(appState.currentFile, STATUS_TEXT_SIZE, record.path);
@@ -74,16 +83,11 @@ void ResetSignature(HWND__* window)
         appState.header.layoutVersion = 1;
     }
     appState.operationStatus.store(Stopped, std::memory_order_relaxed);
-    appState.scanDirectoryCount.store(0, std::memory_order_relaxed);
-    appState.scanFileCount.store(0, std::memory_order_relaxed);
-    appState.scanTotalBytes.store(0, std::memory_order_relaxed);
-    appState.scanSkippedCount.store(0, std::memory_order_relaxed);
-    appState.currentChecksum.store(0, std::memory_order_relaxed);
+    ClearScanCounts();
     appState.signatureLoaded.store(0, std::memory_order_relaxed);
     appState.stopRequested.store(0, std::memory_order_relaxed);
     appState.includeDriveLetter.store(0, std::memory_order_relaxed);
     appState.calculateChecksums.store(0, std::memory_order_relaxed);
-    ClearCurrentFile();
     std::memset(&appState.directoryList, 0, sizeof appState.directoryList);
     if (window != nullptr && disableStopButton != nullptr) {
         disableStopButton(window);

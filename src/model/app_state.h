@@ -49,8 +49,8 @@ struct AppState {
     std::atomic<int32_t> stopRequested;
     std::atomic<int32_t> fileLimitReached;
     std::atomic<int32_t> signatureLoaded;
-    // Set from the start of an operation until the worker's own end; while it
-    // is set no command may touch the tables.
+    // Set from the start of an operation until its end has been handled on
+    // the UI thread; while it is set no command may touch the tables.
     std::atomic<int32_t> workerRunning;
 
     std::atomic<int32_t> scanFileCount;
@@ -100,6 +100,10 @@ void ResetSignature(HWND__* window);
 
 // Empties the "current file" group of the status panel.
 void ClearCurrentFile();
+
+// Zeroes the scan's counts (folders, files, bytes, paths left out) and
+// empties the "current file" group: where a new scan and a reset both start.
+void ClearScanCounts();
 
 // Shows a captured record as the current file: its path, creation time,
 // attributes and size. The checksum field is left to whoever sums the file.

@@ -1,6 +1,5 @@
 #include "scan/operation.h"
 
-#include <atomic>
 #include <cstdio>
 #include <cstring>
 
@@ -9,53 +8,7 @@
 #include "scan/checksum_pool.h"
 #include "scan/record_sort.h"
 #include "scan/walker.h"
-#include "ui/control_ids.h"
 #include "ui/message_box.h"
-#include "ui/status_panel.h"
-
-namespace {
-
-constexpr UINT_PTR REFRESH_TIMER = 1;
-constexpr UINT REFRESH_PERIOD_MS = 100;
-
-// The buttons that an operation switches, in the order they are switched.
-// Stop is the one that is enabled while an operation runs.
-constexpr int SWITCHED_BUTTONS[] = {
-    IDC_MAIN_CREATE, IDC_MAIN_COMPARE, IDC_MAIN_VIEW_RESULT, IDC_MAIN_CONFIG, IDC_MAIN_SAVE,
-    IDC_MAIN_LOAD,   IDC_MAIN_STOP,    IDC_HELP_BUTTON,      IDC_MAIN_ABOUT,  IDC_MAIN_EXIT,
-};
-
-// Set on the worker thread alone, so that EndOperation knows whether it ends
-// the operation for good or is a Stop arriving while the worker finishes.
-thread_local bool onWorkerThread = false;
-
-HANDLE StartWithCreateThread(LPTHREAD_START_ROUTINE routine)
-{
-    return CreateThread(nullptr, 0, routine, nullptr, 0, nullptr);
-}
-
-std::atomic<WorkerThreadStarter> startWorkerThread{StartWithCreateThread};
-
-void SwitchButtons(HWND window, bool running)
-{
-    for (int id : SWITCHED_BUTTONS) {
-        bool enable = (id == IDC_MAIN_STOP) ? running : !running;
-        EnableWindow(GetDlgItem(window, id), enable ? TRUE : FALSE);
-    }
-}
-
-void DisableStopButtonOf(HWND__* window)
-{
-    DisableStopButton(window);
-}
-
-// ResetSignature lives in the portable core and reaches the Stop button
-// through this hook; any program with the operations has it installed.
-struct StopButtonHookInstaller {
-    StopButtonHookInstaller() { SetDisableStopButtonHook(DisableStopButtonOf); }
-} stopButtonHookInstaller;
-
-}  // namespace
 
 bool OperationPreconditionsMet()
 {
@@ -83,13 +36,9 @@ namespace {
 
 void ClearScan()
 {
+    ClearScanCounts();
     appState.fileLimitReached.store(0, std::memory_order_relaxed);
-    appState.scanDirectoryCount.store(0, std::memory_order_relaxed);
-    appState.scanFileCount.store(0, std::memory_order_relaxed);
-    appState.scanTotalBytes.store(0, std::memory_order_relaxed);
-    appState.scanSkippedCount.store(0, std::memory_order_relaxed);
     appState.scanStopped.store(0, std::memory_order_relaxed);
-    ClearCurrentFile();
     // The walk, the Create's copy and the comparison all rely on every slot
     // after the scan's records being empty.
     std::memset(appState.ScanTable, 0, sizeof appState.ScanTable);
@@ -167,14 +116,11 @@ void ReportSkippedEntries()
     ShowMessageBox(appState.mainWindow.load(), text, "Files not recorded", MB_ICONWARNING | MB_OK);
 }
 
-namespace {
-
 void RunOperation()
 {
     if (!OperationPreconditionsMet()) {
         return;
     }
-    SetTimer(appState.mainWindow.load(), REFRESH_TIMER, REFRESH_PERIOD_MS, nullptr);
     bool create = appState.operationMode.load() == Create;
     if (create) {
         PublishText(appState.header.name, SIGNATURE_NAME_SIZE, "A new signature is being created");
@@ -187,77 +133,4 @@ void RunOperation()
         appState.operationStatus.store(Comparing);
         CompareSignatures();
     }
-}
-
-}  // namespace
-
-void SetWorkerThreadStarter(WorkerThreadStarter starter)
-{
-    startWorkerThread.store(starter != nullptr ? starter : StartWithCreateThread);
-}
-
-void DisableStopButton(HWND window)
-{
-    EnableWindow(GetDlgItem(window, IDC_MAIN_STOP), FALSE);
-}
-
-void StartOperation(HWND window)
-{
-    // Only one worker at a time, even should a command reach us while a
-    // finishing worker still holds the tables.
-    int32_t idle = 0;
-    if (!appState.workerRunning.compare_exchange_strong(idle, 1)) {
-        return;
-    }
-    appState.stopRequested.store(0);
-    SwitchButtons(window, true);
-
-    HANDLE thread = startWorkerThread.load()(OperationWorker);
-    if (thread == nullptr) {
-        // No worker will ever end this operation: end it here.
-        appState.workerRunning.store(0);
-        EndOperation(window);
-        return;
-    }
-    // Nobody waits for the worker; it ends by returning.
-    CloseHandle(thread);
-}
-
-DWORD WINAPI OperationWorker(LPVOID)
-{
-    onWorkerThread = true;
-    try {
-        RunOperation();
-    } catch (...) {
-        // Nothing in the operation throws on purpose; whatever happened, the
-        // buttons must come back.
-    }
-    EndOperation(appState.mainWindow.load());
-    return 0;
-}
-
-void EndOperation(HWND window)
-{
-    appState.stopRequested.store(1);
-    if (!onWorkerThread && appState.workerRunning.load() != 0) {
-        // Stop, or the window closing, while the worker still sorts, copies
-        // or compares: the tables stay the worker's until its own end, so
-        // only Stop goes off now. Timer 1 keeps the panel following the
-        // worker's last steps.
-        DisableStopButton(window);
-        RefreshStatusPanel(window);
-        return;
-    }
-    KillTimer(appState.mainWindow.load(), REFRESH_TIMER);
-    appState.operationStatus.store(Stopped);
-    if (onWorkerThread) {
-        // The worker is done with the tables. Free the way for the next
-        // operation before the buttons come back, so that a click on a button
-        // that shows enabled is never ignored; what is left here only reads.
-        appState.workerRunning.store(0);
-    }
-    // The panel shows the final state before the buttons come back, so that
-    // whoever sees them enabled also reads the finished figures.
-    RefreshStatusPanel(window);
-    SwitchButtons(window, false);
 }

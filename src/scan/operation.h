@@ -2,29 +2,11 @@
 
 #include <windows.h>
 
-// Starts a Create or Compare (operationMode set by the caller) on a worker
-// thread of its own, switching the buttons of window to the running state.
-// Does nothing while an earlier worker is still finishing.
-void StartOperation(HWND window);
-
-// The worker thread's routine.
-DWORD WINAPI OperationWorker(LPVOID parameter);
-
-// Ends an operation. On the worker's own end (or when no worker runs) it
-// kills timer 1, sets Stopped and gives the buttons back. Called on another
-// thread while the worker runs (Stop, window destruction) it only requests
-// the stop, disables Stop and refreshes the panel: the other buttons come
-// back when the worker has finished with the tables.
-void EndOperation(HWND window);
-
-// Disables the Stop button of window; ResetSignature calls it through its
-// hook, which this module installs.
-void DisableStopButton(HWND window);
-
-// Starts the worker thread: CreateThread unless a test replaces it, to hold
-// the worker back or to see a failure. Returns the thread's handle or NULL.
-using WorkerThreadStarter = HANDLE (*)(LPTHREAD_START_ROUTINE routine);
-void SetWorkerThreadStarter(WorkerThreadStarter starter);
+// A whole Create or Compare (operationMode) on the calling thread, as the
+// window program's worker runs it: the preconditions, the walk, then the new
+// signature or the comparison, with their message boxes. The caller clears
+// stopRequested before and ends the operation after.
+void RunOperation();
 
 // The steps of an operation that need no window, for every front end.
 

@@ -2,10 +2,10 @@
 
 #include "compare/report.h"
 #include "model/app_state.h"
-#include "scan/operation.h"
 #include "sigfile/signature_file.h"
 #include "ui/config_dialog.h"
 #include "ui/control_ids.h"
+#include "ui/operation_thread.h"
 #include "ui/shell.h"
 #include "ui/status_panel.h"
 
@@ -19,8 +19,23 @@ void StartCommand(HWND window, OperationMode mode)
     StartOperation(window);
 }
 
+void OnStop(HWND window)
+{
+    // The tables stay the worker's until its end is posted; only Stop goes
+    // off now, and the timer keeps the panel following the worker's last
+    // steps.
+    RequestStop();
+    DisableStopButton(window);
+    RefreshStatusPanel(window);
+}
+
 void OnCommand(HWND window, int id)
 {
+    // While an operation runs only Stop is enabled: a command for any other
+    // button can only have been posted, and the tables are the worker's.
+    if (id != IDC_MAIN_STOP && appState.workerRunning.load() != 0) {
+        return;
+    }
     switch (id) {
     case IDC_MAIN_CREATE:
         StartCommand(window, Create);
@@ -29,7 +44,7 @@ void OnCommand(HWND window, int id)
         StartCommand(window, Compare);
         break;
     case IDC_MAIN_STOP:
-        EndOperation(window);
+        OnStop(window);
         break;
     case IDC_MAIN_SAVE:
         SaveSignatureFile(window);
@@ -63,10 +78,10 @@ void OnCommand(HWND window, int id)
     }
 }
 
-LRESULT OnDestroy(HWND window)
+LRESULT OnDestroy()
 {
     // The worker is not waited for: it sees the stop request and returns.
-    EndOperation(window);
+    RequestStop();
     PostQuitMessage(0);
     return 0;
 }
@@ -83,6 +98,12 @@ LRESULT OnTimer(HWND window)
     return 0;
 }
 
+LRESULT OnOperationEnded(HWND window)
+{
+    FinishOperation(window);
+    return 0;
+}
+
 }  // namespace
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -92,7 +113,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_SHOWWINDOW:
         return 0;
     case WM_DESTROY:
-        return OnDestroy(window);
+        return OnDestroy();
     case WM_PAINT:
         return OnPaint(window, message, wParam, lParam);
     case WM_COMMAND:
@@ -100,6 +121,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return 0;
     case WM_TIMER:
         return OnTimer(window);
+    case WM_OPERATION_ENDED:
+        return OnOperationEnded(window);
     default:
         // Default window processing, not the dialog kind: the close box must
         // destroy the window like "Exit" rather than send IDCANCEL.

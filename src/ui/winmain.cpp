@@ -3,8 +3,8 @@
 #include <commctrl.h>
 
 #include "model/app_state.h"
-#include "scan/operation.h"
 #include "ui/main_window.h"
+#include "ui/operation_thread.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
 {
