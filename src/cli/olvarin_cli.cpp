@@ -14,6 +14,7 @@
 #include "compare/compare_signatures.h"
 #include "compare/report.h"
 #include "model/app_state.h"
+#include "model/messages.h"
 #include "model/version.h"
 #include "scan/operation.h"
 #include "sigfile/signature_file.h"
@@ -99,6 +100,28 @@ void PrintError(const char* text)
 
 int PrintMessageBox(HWND, const char* text, const char*, UINT)
 {
+    PrintError(text);
+    return IDOK;
+}
+
+// Messages whose window wording sends the user to a window; on a command
+// line they name the option instead.
+struct ConsoleWording {
+    const char* title;
+    const char* text;
+};
+constexpr ConsoleWording CONSOLE_WORDINGS[] = {
+    {NO_DIRECTORY_TITLE,
+     "The signature names no directory to scan: make it again with create --include DIR."},
+};
+
+int PrintMessage(MessageKind, const char* title, const char* text)
+{
+    for (const ConsoleWording& wording : CONSOLE_WORDINGS) {
+        if (std::strcmp(title, wording.title) == 0) {
+            text = wording.text;
+        }
+    }
     PrintError(text);
     return IDOK;
 }
@@ -420,6 +443,7 @@ int main(int argc, char** argv)
         return UsageError(problem);
     }
 
+    SetMessageSink(PrintMessage);
     SetMessageBoxHook(PrintMessageBox);
     SetConsoleCtrlHandler(OnConsoleControl, TRUE);
     ResetSignature(nullptr);

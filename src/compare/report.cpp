@@ -9,6 +9,7 @@
 
 #include "compare/report_text.h"
 #include "model/app_state.h"
+#include "model/messages.h"
 #include "ui/message_box.h"
 #include "ui/shell.h"
 
@@ -64,7 +65,7 @@ bool ProgramFolder(char* buffer)
 
 void ShowCannotCreate()
 {
-    ShowMessageBox(appState.mainWindow.load(), CANNOT_CREATE_TEXT, ERROR_TITLE, MB_OK);
+    ShowMessage(MessageKind::Plain, ERROR_TITLE, CANNOT_CREATE_TEXT);
 }
 
 }  // namespace

@@ -31,6 +31,9 @@ void SetWorkerThreadStarter(WorkerThreadStarter starter);
 // Refuses, with its message, a Compare without a signature or an operation
 // without a directory entry. True when the operation may run.
 bool OperationPreconditionsMet();
+// The title of the refusal without a directory entry, whose text names the
+// window program's Config window.
+constexpr char NO_DIRECTORY_TITLE[] = "Olvarin - No Directory Selected";
 
 // Empties the scan, walks every Include entry of the directory list into the
 // ScanTable and sorts it, setting the status as it goes. Stops early when

@@ -4,11 +4,11 @@
 #include <cwchar>
 
 #include "model/app_state.h"
+#include "model/messages.h"
 #include "model/path_order.h"
 #include "scan/checksum.h"
 #include "scan/checksum_pool.h"
 #include "scan/real_file_system.h"
-#include "ui/message_box.h"
 
 namespace {
 
@@ -53,9 +53,8 @@ bool IsDotOrDotDot(const wchar_t* name)
 void ReportFileLimit()
 {
     appState.fileLimitReached.store(1, std::memory_order_relaxed);
-    ShowMessageBox(appState.mainWindow.load(),
-                   "Error: The maximum number of indexable files has been reached",
-                   "Too many files", MB_ICONWARNING | MB_OK);
+    ShowMessage(MessageKind::Warning, "Too many files",
+                "Error: The maximum number of indexable files has been reached");
 }
 
 void CountSkipped()

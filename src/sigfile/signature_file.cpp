@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "model/app_state.h"
+#include "model/messages.h"
 #include "sigfile/signature_stream.h"
-#include "ui/message_box.h"
 #include "ui/shell.h"
 
 namespace {
@@ -19,7 +19,7 @@ SaveSinkWrapper saveSinkWrapper = nullptr;
 
 void ShowError(const char* text, const char* title)
 {
-    ShowMessageBox(appState.mainWindow.load(), text, title, MB_OK | MB_ICONERROR);
+    ShowMessage(MessageKind::Error, title, text);
 }
 
 // A temporary file in the folder of path, so that putting it in place is a

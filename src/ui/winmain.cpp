@@ -3,13 +3,16 @@
 #include <commctrl.h>
 
 #include "model/app_state.h"
+#include "model/messages.h"
 #include "scan/operation.h"
 #include "ui/main_window.h"
+#include "ui/message_box.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
 {
     appState.instance = instance;
     SetDisableStopButtonHook(DisableStopButton);
+    SetMessageSink(ShowMessageInWindow);
 
     // The configuration dialog holds a list view; its class must exist
     // before that dialog is built.
