@@ -16,10 +16,9 @@
 #include "model/app_state.h"
 #include "model/messages.h"
 #include "model/version.h"
+#include "scan/directory_rules.h"
 #include "scan/operation.h"
 #include "sigfile/signature_file.h"
-#include "ui/config_dialog.h"
-#include "ui/message_box.h"
 #include "ui/panel_format.h"
 
 namespace {
@@ -96,12 +95,6 @@ void PrintError(const char* text)
     }
     std::fprintf(stderr, "%.*s\n", static_cast<int>(length), text);
     std::fflush(stderr);
-}
-
-int PrintMessageBox(HWND, const char* text, const char*, UINT)
-{
-    PrintError(text);
-    return IDOK;
 }
 
 // Messages whose window wording sends the user to a window; on a command
@@ -219,7 +212,7 @@ bool AddEntries(const CommandLine& line)
     for (const auto& entry : line.entries) {
         // Relative paths mean the current folder. "X:" alone is the root of
         // the drive, as the walker takes it, and an empty entry or a lone
-        // separator is left for the dialog's rules to refuse.
+        // separator is left for the directory rules to refuse.
         char path[MAX_PATH + 1];
         const std::string& given = entry.second;
         DWORD length = static_cast<DWORD>(given.size());
@@ -228,7 +221,7 @@ bool AddEntries(const CommandLine& line)
         } else {
             length = GetFullPathNameA(given.c_str(), sizeof path, path, nullptr);
         }
-        // The dialog's rule drops one trailing backslash, so it may take the
+        // The directory rules drop one trailing backslash, so it may take the
         // path's last place.
         bool fits = length > 0 && length <= MAX_PATH &&
                     length - (path[length - 1] == '\\' ? 1 : 0) < static_cast<DWORD>(DIRECTORY_PATH_SIZE);
@@ -236,7 +229,9 @@ bool AddEntries(const CommandLine& line)
             PrintError(("Directory path too long (at most 259 characters): " + given).c_str());
             return false;
         }
-        if (AddDirectoryEntry(nullptr, path, entry.first) < 0) {
+        DirectoryRefusal refusal = AddDirectoryEntry(appState.directoryList, path, entry.first).refusal;
+        if (refusal != DirectoryRefusal::None) {
+            PrintError(DescribeRefusal(refusal).text);
             return false;
         }
     }
@@ -444,7 +439,6 @@ int main(int argc, char** argv)
     }
 
     SetMessageSink(PrintMessage);
-    SetMessageBoxHook(PrintMessageBox);
     SetConsoleCtrlHandler(OnConsoleControl, TRUE);
     ResetSignature(nullptr);
     if (line.command == "create") {
