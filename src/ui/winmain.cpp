@@ -2,17 +2,20 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "compare/report.h"
 #include "model/app_state.h"
 #include "model/messages.h"
 #include "scan/operation.h"
 #include "ui/main_window.h"
 #include "ui/message_box.h"
+#include "ui/result_viewer.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
 {
     appState.instance = instance;
     SetDisableStopButtonHook(DisableStopButton);
     SetMessageSink(ShowMessageInWindow);
+    SetResultViewer(ViewResult);
 
     // The configuration dialog holds a list view; its class must exist
     // before that dialog is built.
