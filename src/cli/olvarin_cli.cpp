@@ -15,11 +15,11 @@
 #include "compare/report.h"
 #include "model/app_state.h"
 #include "model/messages.h"
+#include "model/panel_format.h"
 #include "model/version.h"
 #include "scan/directory_rules.h"
 #include "scan/operation.h"
 #include "sigfile/signature_file.h"
-#include "ui/panel_format.h"
 
 namespace {
 

@@ -5,10 +5,21 @@
 #include <cstring>
 
 #include "model/app_state.h"
+#include "model/panel_format.h"
 #include "ui/control_ids.h"
-#include "ui/panel_format.h"
 
 namespace {
+
+// The six attribute check boxes, in the order the panel writes them, with
+// the attribute bits as the file system reports them.
+struct AttributeMark {
+    int controlId;
+    uint32_t bit;
+};
+constexpr AttributeMark ATTRIBUTE_MARKS[] = {
+    {IDC_MAIN_ARCHIVE, 0x20},    {IDC_MAIN_COMPRESSED, 0x800}, {IDC_MAIN_ENCRYPTED, 0x4000},
+    {IDC_MAIN_HIDDEN, 0x2},      {IDC_MAIN_READ_ONLY, 0x1},    {IDC_MAIN_SYSTEM, 0x4},
+};
 
 // What the panel shows of the loaded signature, copied under textLock so that
 // the name and the counts belong to the same moment.
