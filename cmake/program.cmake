@@ -20,7 +20,8 @@ endif()
 # The console program: the same operations for unattended runs, with exit
 # codes. Console subsystem, with the program's icon and manifest; the engine
 # without the window program.
-add_executable(olvarin-cli src/cli/olvarin_cli.cpp)
+add_executable(olvarin-cli src/cli/olvarin_cli.cpp src/cli/command_line.cpp src/cli/commands.cpp
+    src/cli/console_output.cpp)
 target_link_libraries(olvarin-cli PRIVATE olvarin_cli_resources olvarin_engine)
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     add_test(NAME product_check_cli
