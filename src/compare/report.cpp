@@ -7,9 +7,9 @@
 #include <cstring>
 
 #include "compare/report_text.h"
+#include "compare/system_folders.h"
 #include "model/app_state.h"
 #include "model/messages.h"
-#include "scan/system_folders.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "scan/system_folders.h"
+#include "compare/system_folders.h"
 
 #include <cstring>
 

@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "compare/system_folders.h"
 #include "model/app_state.h"
 #include "model/version.h"
-#include "scan/system_folders.h"
 #include "ui/control_ids.h"
 
 OPENFILENAMEA fileDialog;

@@ -14,6 +14,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
 {
     appState.instance = instance;
     SetDisableStopButtonHook(DisableStopButton);
+    // The core tells the user in boxes owned by the main window, and the
+    // report of a Compare opens in the user's editor.
     SetMessageSink(ShowMessageInWindow);
     SetResultViewer(ViewResult);
 
