@@ -15,7 +15,7 @@ enum class MessageKind {
 // window program's: the button pressed). 0 when no sink is set.
 int ShowMessage(MessageKind kind, const char* title, const char* text);
 
-// Sets the sink for every thread; nullptr tells nobody. Boxes are shown on
-// the thread that calls ShowMessage.
+// Sets the sink for every thread; nullptr tells nobody. The sink runs on the
+// thread that calls ShowMessage, a worker thread too.
 using MessageSink = int (*)(MessageKind kind, const char* title, const char* text);
 void SetMessageSink(MessageSink sink);

@@ -10,15 +10,15 @@
 
 namespace {
 
-// The six attribute check boxes, in the order the panel writes them, with
-// the attribute bits as the file system reports them.
+// The six attribute check boxes, in the order the panel writes them.
 struct AttributeMark {
     int controlId;
     uint32_t bit;
 };
 constexpr AttributeMark ATTRIBUTE_MARKS[] = {
-    {IDC_MAIN_ARCHIVE, 0x20},    {IDC_MAIN_COMPRESSED, 0x800}, {IDC_MAIN_ENCRYPTED, 0x4000},
-    {IDC_MAIN_HIDDEN, 0x2},      {IDC_MAIN_READ_ONLY, 0x1},    {IDC_MAIN_SYSTEM, 0x4},
+    {IDC_MAIN_ARCHIVE, FILE_ATTRIBUTE_ARCHIVE},     {IDC_MAIN_COMPRESSED, FILE_ATTRIBUTE_COMPRESSED},
+    {IDC_MAIN_ENCRYPTED, FILE_ATTRIBUTE_ENCRYPTED}, {IDC_MAIN_HIDDEN, FILE_ATTRIBUTE_HIDDEN},
+    {IDC_MAIN_READ_ONLY, FILE_ATTRIBUTE_READONLY},  {IDC_MAIN_SYSTEM, FILE_ATTRIBUTE_SYSTEM},
 };
 
 // What the panel shows of the loaded signature, copied under textLock so that
