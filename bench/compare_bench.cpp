@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "compare/difference_walk.h"
-#include "scan/path_order.h"
+#include "model/path_order.h"
 #include "scan/record_sort.h"
 #include "support/reference_walk.h"
 

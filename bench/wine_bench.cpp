@@ -27,7 +27,7 @@
 
 #include "model/app_state.h"
 #include "scan/operation.h"
-#include "ui/message_box.h"
+#include "model/messages.h"
 
 namespace {
 
@@ -202,7 +202,7 @@ Totals FloorOpenReadThreads(const std::string& tree, int threads)
 int shownMessages = 0;
 std::string lastMessage;
 
-int CountMessage(HWND, const char* text, const char*, UINT)
+int CountMessage(MessageKind, const char*, const char* text)
 {
     ++shownMessages;
     lastMessage = text;
@@ -258,7 +258,7 @@ int main(int argc, char** argv)
         {Result("Create with checksums"), [&] { return Operation(tree, Create, true); }},
         {Result("Compare with checksums"), [&] { return Operation(tree, Compare, true); }},
     };
-    SetMessageBoxHook(CountMessage);
+    SetMessageSink(CountMessage);
     PROCESS_MEMORY_COUNTERS memory = {};
     memory.cb = sizeof memory;
     GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory);

@@ -1,7 +1,7 @@
 # The program itself: olvarin.exe with its resources and the help pages
 # beside it.
 add_executable(olvarin WIN32 src/ui/winmain.cpp)
-target_link_libraries(olvarin PRIVATE olvarin_resources olvarin_win)
+target_link_libraries(olvarin PRIVATE olvarin_resources olvarin_ui)
 
 # The help pages go beside the program, where the Help buttons look for them.
 file(GLOB OLVARIN_HELP_PAGES ${PROJECT_SOURCE_DIR}/help/html/*)
@@ -18,9 +18,11 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 4)
 endif()
 
 # The console program: the same operations for unattended runs, with exit
-# codes. Console subsystem, with the program's icon and manifest.
-add_executable(olvarin-cli src/cli/olvarin_cli.cpp)
-target_link_libraries(olvarin-cli PRIVATE olvarin_resources olvarin_win)
+# codes. Console subsystem, with the program's icon and manifest; the engine
+# without the window program.
+add_executable(olvarin-cli src/cli/olvarin_cli.cpp src/cli/command_line.cpp src/cli/commands.cpp
+    src/cli/console_output.cpp)
+target_link_libraries(olvarin-cli PRIVATE olvarin_cli_resources olvarin_engine)
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     add_test(NAME product_check_cli
         COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/check-product.sh $<TARGET_FILE:olvarin-cli> console)

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks a built 32-bit program without running it: a PE32 program for x86
 # of the given subsystem (gui unless told), importing only Windows' own
-# DLLs, with its resources and a manifest that declares no dependencies.
+# DLLs, with its resources and a manifest that declares no dependencies; a
+# console program without the window program's DLLs or dialogs.
 #   check-product.sh PATH/olvarin.exe [gui|console]
 set -euo pipefail
 exe=$1
@@ -25,6 +26,18 @@ for dll in $imports; do
     [[ " $allowed " == *" $dll "* ]] || fail "imports $dll, which is not a Windows system DLL"
 done
 echo "imports: $(echo $imports)"
+
+# The console program shows no window: no common controls, no pickers and no
+# dialog templates in its resources.
+if [ "$subsystem" = console ]; then
+    for dll in comctl32.dll comdlg32.dll; do
+        [[ " $(echo $imports) " != *" $dll "* ]] || fail "the console program imports $dll"
+    done
+    resources=$(i686-w64-mingw32-windres -J coff -i "$exe" -O rc)
+    if grep -qE '^[^ ]+ DIALOG(EX)? ' <<<"$resources"; then
+        fail "the console program holds a dialog resource"
+    fi
+fi
 
 i686-w64-mingw32-objdump -h "$exe" | grep -q '\.rsrc' || fail "no resources"
 grep -aq '<assembly' "$exe" || fail "no manifest"

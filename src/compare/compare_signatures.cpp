@@ -1,11 +1,9 @@
 #include "compare/compare_signatures.h"
 
-#include <windows.h>
-
 #include "compare/difference_walk.h"
 #include "compare/report.h"
 #include "model/app_state.h"
-#include "ui/message_box.h"
+#include "model/messages.h"
 
 bool FindScanDifferences()
 {
@@ -17,9 +15,8 @@ bool FindScanDifferences()
     // After a Stop, "identical" would claim what was never checked.
     if (appState.differenceTable.entryCount == 0 &&
         appState.scanSkippedCount.load(std::memory_order_relaxed) == 0 && !stopped) {
-        ShowMessageBox(appState.mainWindow.load(),
-                       "The signatures are identical. All files are the same",
-                       "OK - No difference", MB_ICONINFORMATION | MB_OK);
+        ShowMessage(MessageKind::Information, "OK - No difference",
+                    "The signatures are identical. All files are the same");
         return false;
     }
     return true;

@@ -1,6 +1,5 @@
 #include "compare/report.h"
 
-#include <shellapi.h>
 #include <shlobj.h>
 
 #include <atomic>
@@ -8,13 +7,13 @@
 #include <cstring>
 
 #include "compare/report_text.h"
+#include "compare/system_folders.h"
 #include "model/app_state.h"
-#include "ui/message_box.h"
-#include "ui/shell.h"
+#include "model/messages.h"
 
 namespace {
 
-std::atomic<FolderLookup> folderLookup{nullptr};
+std::atomic<ResultViewer> resultViewer{nullptr};
 
 constexpr char COMPANY_FOLDER[] = "Quillory";
 constexpr char PRODUCT_FOLDER[] = "Olvarin";
@@ -22,16 +21,6 @@ constexpr char RESULT_FILE_NAME[] = "olvarinresult.txt";
 
 constexpr char CANNOT_CREATE_TEXT[] = "Could not create the Olvarin logfile";
 constexpr char ERROR_TITLE[] = "Error";
-constexpr char CANNOT_VIEW_TEXT[] =
-    "A comparision result file has not yet been created or Olvarin\n"
-    "could not start your default text editor (eg. Notepad)\n"
-    "or you have no default editor for '.txt' files.\n"
-    "\n"
-    "If a comparision result file is available, you\n"
-    "can open the result file, (olvarinresult.txt) manually\n"
-    "\n"
-    "If a comparision result file is not available, you\n"
-    "can create one with the Compare Signature button\n";
 
 // Appends a backslash and name to the path in buffer; false, leaving the
 // buffer as it was, when the result would not fit.
@@ -47,41 +36,22 @@ bool AppendName(char* buffer, const char* name)
     return true;
 }
 
-// The program's own folder, without a trailing backslash.
-bool ProgramFolder(char* buffer)
-{
-    DWORD length = GetModuleFileNameA(nullptr, buffer, RESULT_PATH_SIZE);
-    if (length == 0 || length >= static_cast<DWORD>(RESULT_PATH_SIZE)) {
-        return false;  // none, or cut off
-    }
-    char* lastBackslash = std::strrchr(buffer, '\\');
-    if (lastBackslash == nullptr) {
-        return false;
-    }
-    *lastBackslash = '\0';
-    return true;
-}
-
 void ShowCannotCreate()
 {
-    ShowMessageBox(appState.mainWindow.load(), CANNOT_CREATE_TEXT, ERROR_TITLE, MB_OK);
+    ShowMessage(MessageKind::Plain, ERROR_TITLE, CANNOT_CREATE_TEXT);
 }
 
 }  // namespace
 
-void SetFolderLookup(FolderLookup lookup)
+void SetResultViewer(ResultViewer viewer)
 {
-    folderLookup.store(lookup);
+    resultViewer.store(viewer);
 }
 
 void BuildResultFilePath(char* buffer)
 {
-    FolderLookup lookup = folderLookup.load();
-    if (lookup == nullptr) {
-        lookup = GetShellFolderPath;
-    }
     buffer[0] = '\0';
-    HRESULT found = lookup(nullptr, CSIDL_PERSONAL | CSIDL_FLAG_CREATE, nullptr,
+    HRESULT found = GetShellFolderPath(nullptr, CSIDL_PERSONAL | CSIDL_FLAG_CREATE, nullptr,
                            SHGFP_TYPE_CURRENT, buffer);
     buffer[RESULT_PATH_SIZE - 1] = '\0';
 
@@ -94,7 +64,7 @@ void BuildResultFilePath(char* buffer)
         ok = ok && AppendName(buffer, PRODUCT_FOLDER);
         if (ok) CreateDirectoryA(buffer, nullptr);
     } else {
-        ok = ProgramFolder(buffer);
+        ok = GetProgramFolder(buffer, RESULT_PATH_SIZE);
     }
     ok = ok && AppendName(buffer, RESULT_FILE_NAME);
     if (!ok) {
@@ -106,8 +76,9 @@ void WriteResultReport()
 {
     char path[RESULT_PATH_SIZE];
     BuildResultFilePath(path);
-    if (WriteResultFile(path)) {
-        ViewResult(appState.mainWindow.load());
+    ResultViewer viewer = resultViewer.load();
+    if (WriteResultFile(path) && viewer != nullptr) {
+        viewer(appState.mainWindow.load());
     }
 }
 
@@ -131,19 +102,4 @@ bool WriteResultFile(const char* path)
         ShowCannotCreate();
     }
     return written;
-}
-
-void ViewResult(HWND)
-{
-    HWND owner = appState.mainWindow.load();
-    char path[RESULT_PATH_SIZE];
-    BuildResultFilePath(path);
-    // An empty path would have the shell open some folder instead.
-    HINSTANCE opened = nullptr;
-    if (path[0] != '\0') {
-        opened = ShellExecuteA(owner, "open", path, nullptr, nullptr, SW_SHOWNORMAL);
-    }
-    if (reinterpret_cast<INT_PTR>(opened) <= 32) {
-        ShowMessageBox(owner, CANNOT_VIEW_TEXT, ERROR_TITLE, MB_ICONEXCLAMATION | MB_OK);
-    }
 }

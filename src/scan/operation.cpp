@@ -5,28 +5,25 @@
 
 #include "compare/compare_signatures.h"
 #include "model/app_state.h"
+#include "model/messages.h"
 #include "scan/checksum_pool.h"
 #include "scan/record_sort.h"
 #include "scan/walker.h"
-#include "ui/message_box.h"
 
 bool OperationPreconditionsMet()
 {
-    HWND owner = appState.mainWindow.load();
     if (appState.operationMode.load() == Compare && appState.signatureLoaded.load() == 0) {
-        ShowMessageBox(owner,
-                       "You need to create or load a signature file before\n"
-                       "doing a compare operation",
-                       "Olvarin - No signature loaded", MB_ICONWARNING | MB_OK);
+        ShowMessage(MessageKind::Warning, "Olvarin - No signature loaded",
+                    "You need to create or load a signature file before\n"
+                    "doing a compare operation");
         return false;
     }
     // Exclude entries count too: a list of nothing but Exclude entries runs
     // and scans nothing.
     if (appState.directoryList.count <= 0) {
-        ShowMessageBox(owner,
-                       "You need to select a directory or disk to scan\n"
-                       "from the Config window before starting this operation.",
-                       "Olvarin - No Directory Selected", MB_ICONWARNING | MB_OK);
+        ShowMessage(MessageKind::Warning, NO_DIRECTORY_TITLE,
+                    "You need to select a directory or disk to scan\n"
+                    "from the Config window before starting this operation.");
         return false;
     }
     return true;
@@ -113,7 +110,7 @@ void ReportSkippedEntries()
     std::snprintf(text, sizeof text,
                   "Files or folders not recorded because their paths are longer than %d characters: %d",
                   RECORD_PATH_SIZE - 1, static_cast<int>(skipped));
-    ShowMessageBox(appState.mainWindow.load(), text, "Files not recorded", MB_ICONWARNING | MB_OK);
+    ShowMessage(MessageKind::Warning, "Files not recorded", text);
 }
 
 void RunOperation()

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <windows.h>
-
 // A whole Create or Compare (operationMode) on the calling thread, as the
 // window program's worker runs it: the preconditions, the walk, then the new
 // signature or the comparison, with their message boxes. The caller clears
@@ -13,6 +11,9 @@ void RunOperation();
 // Refuses, with its message, a Compare without a signature or an operation
 // without a directory entry. True when the operation may run.
 bool OperationPreconditionsMet();
+// The title of the refusal without a directory entry, whose text names the
+// window program's Config window.
+constexpr char NO_DIRECTORY_TITLE[] = "Olvarin - No Directory Selected";
 
 // Empties the scan, walks every Include entry of the directory list into the
 // ScanTable and sorts it, setting the status as it goes. Stops early when

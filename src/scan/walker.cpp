@@ -4,10 +4,11 @@
 #include <cwchar>
 
 #include "model/app_state.h"
+#include "model/messages.h"
+#include "model/path_order.h"
 #include "scan/checksum.h"
 #include "scan/checksum_pool.h"
 #include "scan/real_file_system.h"
-#include "ui/message_box.h"
 
 namespace {
 
@@ -27,20 +28,6 @@ struct WalkPaths {
     wchar_t wide[WIDE_PATH_SIZE];
 };
 
-bool EqualsIgnoringAsciiCase(const char* a, const char* b, size_t n)
-{
-    for (size_t i = 0; i < n; ++i) {
-        unsigned char x = static_cast<unsigned char>(a[i]);
-        unsigned char y = static_cast<unsigned char>(b[i]);
-        if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x + ('a' - 'A'));
-        if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y + ('a' - 'A'));
-        if (x != y) {
-            return false;  // also stops at the shorter text's NUL
-        }
-    }
-    return true;
-}
-
 // A plain prefix test on characters, not on path components: an Exclude
 // entry C:\Temp also excludes C:\Temp2.
 bool IsExcluded(const char* path, const DirectoryList& list)
@@ -50,7 +37,7 @@ bool IsExcluded(const char* path, const DirectoryList& list)
             continue;
         }
         size_t n = strnlen(list.paths[slot], DIRECTORY_PATH_SIZE - 1);
-        if (EqualsIgnoringAsciiCase(path, list.paths[slot], n)) {
+        if (SamePathStart(path, list.paths[slot], n)) {
             return true;
         }
     }
@@ -66,9 +53,8 @@ bool IsDotOrDotDot(const wchar_t* name)
 void ReportFileLimit()
 {
     appState.fileLimitReached.store(1, std::memory_order_relaxed);
-    ShowMessageBox(appState.mainWindow.load(),
-                   "Error: The maximum number of indexable files has been reached",
-                   "Too many files", MB_ICONWARNING | MB_OK);
+    ShowMessage(MessageKind::Warning, "Too many files",
+                "Error: The maximum number of indexable files has been reached");
 }
 
 void CountSkipped()

@@ -1,25 +1,21 @@
 #include "sigfile/signature_file.h"
 
+#include <windows.h>
+
 #include <cstdio>
 #include <cstring>
 
 #include "model/app_state.h"
+#include "model/messages.h"
 #include "sigfile/signature_stream.h"
-#include "ui/message_box.h"
-#include "ui/shell.h"
 
 namespace {
 
-constexpr DWORD PICKER_PATH_SIZE = MAX_PATH;
-constexpr DWORD PICKER_TITLE_SIZE = 512;
-
-SavePicker chooseFileToSave = ChooseFileToSave;
-OpenPicker chooseFileToOpen = ChooseFileToOpen;
 SaveSinkWrapper saveSinkWrapper = nullptr;
 
 void ShowError(const char* text, const char* title)
 {
-    ShowMessageBox(appState.mainWindow.load(), text, title, MB_OK | MB_ICONERROR);
+    ShowMessage(MessageKind::Error, title, text);
 }
 
 // A temporary file in the folder of path, so that putting it in place is a
@@ -93,27 +89,9 @@ LoadError LoadFromPath(const char* path, const char* fileTitle)
 
 }  // namespace
 
-void SetSignatureFilePickers(SavePicker save, OpenPicker open)
-{
-    chooseFileToSave = save != nullptr ? save : ChooseFileToSave;
-    chooseFileToOpen = open != nullptr ? open : ChooseFileToOpen;
-}
-
 void SetSaveSinkWrapper(SaveSinkWrapper wrapper)
 {
     saveSinkWrapper = wrapper;
-}
-
-void SaveSignatureFile(HWND window)
-{
-    char path[PICKER_PATH_SIZE] = "";
-    char fileTitle[PICKER_TITLE_SIZE] = "";
-    PrepareFileDialog(window);
-    if (!chooseFileToSave(window, path, fileTitle, SIGNATURE_FILE_FILTER, SIGNATURE_FILE_EXTENSION,
-                          SAVE_PICKER_TITLE)) {
-        return;
-    }
-    SaveSignatureTo(path, fileTitle);
 }
 
 bool SaveSignatureTo(const char* path, const char* fileTitle)
@@ -125,17 +103,6 @@ bool SaveSignatureTo(const char* path, const char* fileTitle)
     }
     NameSavedSignature(fileTitle);
     return true;
-}
-
-bool LoadSignatureFile(HWND window)
-{
-    char path[PICKER_PATH_SIZE] = "";
-    char fileTitle[PICKER_TITLE_SIZE] = "";
-    PrepareFileDialog(window);
-    if (!chooseFileToOpen(window, path, fileTitle, SIGNATURE_FILE_FILTER, SIGNATURE_FILE_EXTENSION)) {
-        return false;
-    }
-    return LoadSignatureFrom(path, fileTitle);
 }
 
 bool LoadSignatureFrom(const char* path, const char* fileTitle)

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "model/app_state.h"
+#include "scan/directory_rules.h"
 #include "ui/control_ids.h"
 #include "ui/message_box.h"
 #include "ui/shell.h"
@@ -224,51 +225,13 @@ void AddDirectory(HWND dialog)
     char path[DIRECTORY_PATH_SIZE] = "";
     GetDlgItemTextA(dialog, IDC_CONFIG_DIRECTORY, path, sizeof path);
     LRESULT action = SendDlgItemMessageA(dialog, IDC_CONFIG_ACTION, CB_GETCURSEL, 0, 0);
-    int slot = AddDirectoryEntry(dialog, path, action == INCLUDE_POSITION ? Include : Exclude);
-    if (slot >= 0) {
-        InsertRow(0, slot);
+    DirectoryAddition added = AddDirectoryEntry(List(), path, action == INCLUDE_POSITION ? Include : Exclude);
+    if (added.refusal != DirectoryRefusal::None) {
+        RefusalMessage message = DescribeRefusal(added.refusal);
+        Refuse(dialog, message.text, message.title);
+        return;
     }
-}
-
-int AddDirectoryEntry(HWND owner, char* path, int32_t action)
-{
-    size_t length = std::strlen(path);
-    if (length > 0 && path[length - 1] == '\\') {
-        path[--length] = '\0';
-    }
-    if (length <= 1) {
-        Refuse(owner,
-               "You must enter a directory name before adding\nit to the list. Use the browse button to select\n"
-               "a directory, then add it.",
-               "Olvarin - No directory entered");
-        return -1;
-    }
-
-    int freeSlot = -1;
-    for (int slot = 0; slot < MAX_DIRECTORIES; ++slot) {
-        if (List().actions[slot] == Empty) {
-            if (freeSlot < 0) {
-                freeSlot = slot;
-            }
-        } else if (std::strcmp(SlotPath(slot).text, path) == 0) {
-            Refuse(owner,
-                   "The directory you have selected is already in the list\nPlease select another directory.",
-                   "Olvarin - Duplicate directory selected");
-            return -1;
-        }
-    }
-    if (freeSlot < 0) {
-        Refuse(owner,
-               "The maximum number of directories has been reached.\nYou will need to delete a directory before "
-               "adding\nmore to the list",
-               "Olvarin - Too many directories");
-        return -1;
-    }
-
-    std::memcpy(List().paths[freeSlot], path, length + 1);
-    List().actions[freeSlot] = action;
-    List().count += 1;
-    return freeSlot;
+    InsertRow(0, added.slot);
 }
 
 void RemoveDirectories(HWND dialog)
@@ -290,11 +253,8 @@ void RemoveDirectories(HWND dialog)
         item.iItem = row;
         SendMessageA(directoryListView, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
         SendMessageA(directoryListView, LVM_DELETEITEM, row, 0);
-        if (!ValidSlot(item.lParam)) {
-            continue;
+        if (ValidSlot(item.lParam)) {
+            RemoveDirectoryEntry(List(), static_cast<int>(item.lParam));
         }
-        List().paths[item.lParam][0] = '\0';
-        List().actions[item.lParam] = Empty;
-        List().count -= 1;
     }
 }

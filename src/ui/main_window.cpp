@@ -1,12 +1,12 @@
 #include "ui/main_window.h"
 
-#include "compare/report.h"
 #include "model/app_state.h"
-#include "sigfile/signature_file.h"
 #include "ui/config_dialog.h"
 #include "ui/control_ids.h"
 #include "ui/operation_thread.h"
+#include "ui/result_viewer.h"
 #include "ui/shell.h"
+#include "ui/signature_pickers.h"
 #include "ui/status_panel.h"
 
 namespace {

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "compare/system_folders.h"
 #include "model/app_state.h"
 #include "model/version.h"
 #include "ui/control_ids.h"
@@ -17,11 +18,6 @@ namespace {
 constexpr DWORD FILE_PATH_SIZE = MAX_PATH;  // 260
 constexpr DWORD FILE_TITLE_SIZE = 512;
 constexpr char HELP_FOLDER[] = "\\help\\html\\";
-constexpr char SHELL_LIBRARY[] = "shell32.dll";
-constexpr char FOLDER_LOOKUP[] = "SHGetFolderPathA";
-
-using FolderLookup = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPSTR);
-
 void FillPickerMembers(HWND owner, char* path, char* fileTitle, const char* filter,
                        const char* defaultExtension)
 {
@@ -153,19 +149,10 @@ void CentreWindowOver(HWND window, HWND other)
 
 bool BuildHelpPagePath(char* buffer, const char* page)
 {
-    DWORD length = GetModuleFileNameA(nullptr, buffer, HELP_PATH_SIZE);
-    // A result that fills the whole buffer is a cut-off path.
-    if (length == 0 || length >= HELP_PATH_SIZE) {
-        buffer[0] = '\0';
+    if (!GetProgramFolder(buffer, HELP_PATH_SIZE)) {
         return false;
     }
-    char* lastBackslash = std::strrchr(buffer, '\\');
-    if (lastBackslash == nullptr) {
-        buffer[0] = '\0';
-        return false;
-    }
-    *lastBackslash = '\0';
-    size_t used = static_cast<size_t>(lastBackslash - buffer);
+    size_t used = std::strlen(buffer);
     size_t needed = used + std::strlen(HELP_FOLDER) + std::strlen(page);
     if (needed >= HELP_PATH_SIZE) {
         buffer[0] = '\0';
@@ -184,25 +171,6 @@ void ShowHelpPage(HWND owner, const char* page)
     }
     // A missing page or no program for HTML files shows nothing.
     ShellExecuteA(owner, "open", path, nullptr, nullptr, SW_SHOWNORMAL);
-}
-
-HRESULT GetShellFolderPath(HWND owner, int folder, HANDLE token, DWORD flags, char* path)
-{
-    // Looked up on every call: older shells lack the function, and nothing is
-    // kept loaded between calls.
-    HMODULE shell = LoadLibraryA(SHELL_LIBRARY);
-    if (shell == nullptr) {
-        return E_FAIL;
-    }
-    auto lookup = reinterpret_cast<FolderLookup>(
-        reinterpret_cast<void*>(GetProcAddress(shell, FOLDER_LOOKUP)));
-    if (lookup == nullptr) {
-        FreeLibrary(shell);
-        return E_FAIL;
-    }
-    HRESULT result = lookup(owner, folder, token, flags, path);
-    FreeLibrary(shell);
-    return result;
 }
 
 INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)

@@ -33,7 +33,4 @@ bool BuildHelpPagePath(char* buffer, const char* page);
 // too long shows nothing.
 void ShowHelpPage(HWND owner, const char* page);
 
-// SHGetFolderPathA, looked up in the shell library on every call; a negative
-// result when the library or the function is missing.
-HRESULT GetShellFolderPath(HWND owner, int folder, HANDLE token, DWORD flags, char* path);
 INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

@@ -5,10 +5,21 @@
 #include <cstring>
 
 #include "model/app_state.h"
+#include "model/panel_format.h"
 #include "ui/control_ids.h"
-#include "ui/panel_format.h"
 
 namespace {
+
+// The six attribute check boxes, in the order the panel writes them.
+struct AttributeMark {
+    int controlId;
+    uint32_t bit;
+};
+constexpr AttributeMark ATTRIBUTE_MARKS[] = {
+    {IDC_MAIN_ARCHIVE, FILE_ATTRIBUTE_ARCHIVE},     {IDC_MAIN_COMPRESSED, FILE_ATTRIBUTE_COMPRESSED},
+    {IDC_MAIN_ENCRYPTED, FILE_ATTRIBUTE_ENCRYPTED}, {IDC_MAIN_HIDDEN, FILE_ATTRIBUTE_HIDDEN},
+    {IDC_MAIN_READ_ONLY, FILE_ATTRIBUTE_READONLY},  {IDC_MAIN_SYSTEM, FILE_ATTRIBUTE_SYSTEM},
+};
 
 // What the panel shows of the loaded signature, copied under textLock so that
 // the name and the counts belong to the same moment.

@@ -2,14 +2,22 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "compare/report.h"
 #include "model/app_state.h"
+#include "model/messages.h"
 #include "ui/main_window.h"
+#include "ui/message_box.h"
 #include "ui/operation_thread.h"
+#include "ui/result_viewer.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
 {
     appState.instance = instance;
     SetDisableStopButtonHook(DisableStopButton);
+    // The core tells the user in boxes owned by the main window, and the
+    // report of a Compare opens in the user's editor.
+    SetMessageSink(ShowMessageInWindow);
+    SetResultViewer(ViewResult);
 
     // The configuration dialog holds a list view; its class must exist
     // before that dialog is built.

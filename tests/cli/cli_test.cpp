@@ -180,6 +180,14 @@ TEST(Cli, CreateShowCompareAndDamagedFiles)
             EXPECT_EQ(outcome.err, d.err + "\n");
         }
     }
+    // A signature without directories: the refusal names the option, not a window.
+    std::string empty = bytes;
+    empty.replace(336, 4, 4, '\0');         // the directory count
+    empty.replace(336 + 7808, 8, 8, '\0');  // the Include and the Exclude entry
+    WriteTestFile(sig, empty);
+    Outcome refused = RunCli({"compare", sig});
+    EXPECT_EQ(refused.exitCode, 2u);
+    EXPECT_EQ(refused.err, "The signature names no directory to scan: make it again with create --include DIR.\n");
 }
 
 // Under WoW64 a Compare watches the real System32: a change there is found

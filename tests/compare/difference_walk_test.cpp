@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "compare/difference_walk.h"
-#include "scan/path_order.h"
+#include "model/path_order.h"
 #include "support/reference_walk.h"
 
 namespace {

@@ -41,11 +41,6 @@ std::string Read(const char* name)
 TEST(SignatureFile, AFailedSaveLeavesTheOldFileAndTheNameAsTheyWereAndNothingBehind)
 {
     folder = MakeTestFolder("safe-save");
-    SetSignatureFilePickers([](HWND, char* path, char* title, const char*, const char*, const char*) -> BOOL {
-        std::strcpy(path, (folder + "\\" + chosen).c_str());
-        std::strcpy(title, "kept.sig");
-        return TRUE;
-    }, nullptr);
     ResetSignature(nullptr);
     for (int i = 0; i < 3000; ++i) std::snprintf(appState.LoadedTable[i].path, RECORD_PATH_SIZE, "\\f%05d", i);
     WriteTestFile(folder + "\\kept.sig", "the old file");
@@ -63,7 +58,7 @@ TEST(SignatureFile, AFailedSaveLeavesTheOldFileAndTheNameAsTheyWereAndNothingBeh
             breaking.file = &file;
             return breaking;
         });
-        SaveSignatureFile(nullptr);
+        SaveSignatureTo((folder + "\\" + chosen).c_str(), "kept.sig");
         EXPECT_EQ(MessageRecorder::shown.back(), std::string("Error creating signature file|") + c.message);
         EXPECT_EQ(Read("kept.sig"), "the old file");
         EXPECT_STREQ(appState.header.name, "No signature loaded");
@@ -72,8 +67,7 @@ TEST(SignatureFile, AFailedSaveLeavesTheOldFileAndTheNameAsTheyWereAndNothingBeh
     }
     // Once the stream works again, the file is replaced whole.
     SetSaveSinkWrapper(nullptr);
-    SaveSignatureFile(nullptr);
+    SaveSignatureTo((folder + "\\" + chosen).c_str(), "kept.sig");
     EXPECT_EQ(Read("kept.sig").size(), 8264u + 3000u * (4 + 7 + 36));
     EXPECT_STREQ(appState.header.name, "kept.sig");
-    SetSignatureFilePickers(nullptr, nullptr);
 }

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "scan/path_order.h"
+#include "model/path_order.h"
 
 namespace {
 

@@ -78,10 +78,15 @@ std::vector<std::string> MessageRecorder::shown;
 MessageRecorder::MessageRecorder()
 {
     shown.clear();
+    SetMessageSink(ShowMessageInWindow);
     SetMessageBoxHook([](HWND, const char* text, const char* title, UINT) {
         shown.push_back(std::string(title) + "|" + text);
         return IDOK;
     });
 }
 
-MessageRecorder::~MessageRecorder() { SetMessageBoxHook(nullptr); }
+MessageRecorder::~MessageRecorder()
+{
+    SetMessageBoxHook(nullptr);
+    SetMessageSink(nullptr);
+}

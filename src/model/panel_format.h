@@ -1,5 +1,6 @@
-// The texts of the status panel that need no window system: the megabyte
-// sizes, the file time, the status names and the attribute marks.
+// The texts of the status panel that need no window system, which the
+// console program prints too: the megabyte sizes, the file time and the
+// status names.
 #pragma once
 
 #include <cstdint>
@@ -18,11 +19,3 @@ void FormatFileTime(int year, int month, int day, int hour, int minute, int seco
 // The Status field's text for an operation status, or nullptr for a value
 // that has no text (the field then keeps what it shows).
 const char* StatusText(int32_t operationStatus);
-
-// The six attribute check boxes, in the order the panel writes them.
-struct AttributeMark {
-    int controlId;
-    uint32_t bit;
-};
-constexpr int ATTRIBUTE_MARK_COUNT = 6;
-extern const AttributeMark ATTRIBUTE_MARKS[ATTRIBUTE_MARK_COUNT];

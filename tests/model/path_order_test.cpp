@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "scan/path_order.h"
+#include "model/path_order.h"
 
 TEST(PathOrder, FoldsOnlyAsciiCapitalsAndComparesUnsignedBytes)
 {

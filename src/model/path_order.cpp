@@ -1,4 +1,4 @@
-#include "scan/path_order.h"
+#include "model/path_order.h"
 
 namespace {
 
@@ -28,4 +28,18 @@ int ComparePathTexts(const char* a, const char* b)
 int ComparePaths(const FileRecord& a, const FileRecord& b)
 {
     return ComparePathTexts(a.path, b.path);
+}
+
+bool SamePathStart(const char* a, const char* b, size_t n)
+{
+    for (size_t i = 0; i < n; ++i) {
+        int x = Fold(static_cast<unsigned char>(a[i]));
+        if (x != Fold(static_cast<unsigned char>(b[i]))) {
+            return false;
+        }
+        if (x == 0) {
+            return true;
+        }
+    }
+    return true;
 }

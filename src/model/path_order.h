@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+
 #include "model/signature.h"
 
 // The one path order of the program: bytes compared as unsigned, ASCII
@@ -7,3 +9,7 @@
 // sorted by it and the comparison walks by it, so the two must never differ.
 int ComparePaths(const FileRecord& a, const FileRecord& b);
 int ComparePathTexts(const char* a, const char* b);
+
+// Whether the first n characters of a and b are equal with the same folding;
+// a text that ends sooner differs. The Exclude entries match by it.
+bool SamePathStart(const char* a, const char* b, size_t n);

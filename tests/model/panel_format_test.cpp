@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "model/app_state.h"
-#include "ui/panel_format.h"
+#include "model/panel_format.h"
 
 TEST(PanelFormat, MegabytesRoundToOneDecimalThroughSinglePrecisionAndTimesHaveNoLeadingZeros)
 {

@@ -1,32 +1,14 @@
-#include "ui/panel_format.h"
+#include "model/panel_format.h"
 
 #include <cstdio>
 
 #include "model/app_state.h"
-#include "ui/control_ids.h"
 
 namespace {
-
-// The attribute bits as the file system reports them.
-constexpr uint32_t ATTRIBUTE_READONLY = 0x1;
-constexpr uint32_t ATTRIBUTE_HIDDEN = 0x2;
-constexpr uint32_t ATTRIBUTE_SYSTEM = 0x4;
-constexpr uint32_t ATTRIBUTE_ARCHIVE = 0x20;
-constexpr uint32_t ATTRIBUTE_COMPRESSED = 0x800;
-constexpr uint32_t ATTRIBUTE_ENCRYPTED = 0x4000;
 
 constexpr double BYTES_TO_MEGABYTES = 1.0 / 1048576.0;
 
 }  // namespace
-
-const AttributeMark ATTRIBUTE_MARKS[ATTRIBUTE_MARK_COUNT] = {
-    {IDC_MAIN_ARCHIVE, ATTRIBUTE_ARCHIVE},
-    {IDC_MAIN_COMPRESSED, ATTRIBUTE_COMPRESSED},
-    {IDC_MAIN_ENCRYPTED, ATTRIBUTE_ENCRYPTED},
-    {IDC_MAIN_HIDDEN, ATTRIBUTE_HIDDEN},
-    {IDC_MAIN_READ_ONLY, ATTRIBUTE_READONLY},
-    {IDC_MAIN_SYSTEM, ATTRIBUTE_SYSTEM},
-};
 
 void FormatMegabytes(int64_t bytes, char* buffer, int bufferSize)
 {

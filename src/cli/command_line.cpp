@@ -1,0 +1,98 @@
+#include "cli/command_line.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "model/signature.h"
+
+namespace {
+
+constexpr char USAGE[] =
+    "Usage:\n"
+    "  olvarin-cli create FILE.sig --include DIR [--include DIR ...] [--exclude DIR ...]\n"
+    "                     [--checksums] [--drive-letter] [--quiet]\n"
+    "  olvarin-cli compare FILE.sig [--report FILE.txt] [--quiet]\n"
+    "  olvarin-cli show FILE.sig [--records]\n"
+    "  olvarin-cli --help | --version\n"
+    "\n"
+    "create   records every file under the Include directories, but those under an\n"
+    "         Exclude directory, and saves the signature to FILE.sig.\n"
+    "compare  walks the directories stored in FILE.sig with its options and, when\n"
+    "         anything differs, writes the result report to FILE.txt (by default\n"
+    "         olvarinresult.txt in Documents\\Quillory\\Olvarin).\n"
+    "show     prints the signature's header, options and directories; --records\n"
+    "         adds one tab-separated line per file: path, size, attributes (hex),\n"
+    "         creation and last-write time (UTC), checksum or '-'.\n"
+    "--quiet  no progress line while the walk runs. Ctrl+C stops the walk and\n"
+    "         writes nothing.\n"
+    "\n"
+    "Exit codes:\n"
+    "  0  done, no difference\n"
+    "  1  differences found, or entries left unchecked because their paths are\n"
+    "     longer than 299 characters (the report says how many)\n"
+    "  2  bad command line, a file that cannot be read or written, or a damaged\n"
+    "     signature file\n"
+    "  3  stopped by Ctrl+C: nothing was written\n"
+    "  4  the file limit was reached: only the first 100000 files are covered\n"
+    "     (wins over 1)\n";
+
+}  // namespace
+
+void PrintUsage()
+{
+    std::printf("%s", USAGE);
+}
+
+int UsageError(const std::string& problem)
+{
+    std::fprintf(stderr, "olvarin-cli: %s\n\n%s", problem.c_str(), USAGE);
+    return EXIT_FAILED;
+}
+
+// Reads the words after the command into line; an empty text when they make
+// sense for the command, else what is wrong.
+std::string ParseArguments(int argc, char** argv, CommandLine& line)
+{
+    const bool create = line.command == "create";
+    const bool compare = line.command == "compare";
+    const bool show = line.command == "show";
+    if (!create && !compare && !show) {
+        return "unknown command '" + line.command + "'";
+    }
+    for (int i = 2; i < argc; ++i) {
+        std::string word = argv[i];
+        bool takesValue = (create && (word == "--include" || word == "--exclude")) ||
+                          (compare && word == "--report");
+        if (takesValue) {
+            if (i + 1 >= argc) {
+                return word + " needs a value";
+            }
+            std::string value = argv[++i];
+            if (word == "--report") {
+                line.report = value;
+            } else {
+                line.entries.emplace_back(word == "--include" ? Include : Exclude, value);
+            }
+        } else if (create && word == "--checksums") {
+            line.checksums = true;
+        } else if (create && word == "--drive-letter") {
+            line.driveLetter = true;
+        } else if ((create || compare) && word == "--quiet") {
+            line.quiet = true;
+        } else if (show && word == "--records") {
+            line.records = true;
+        } else if (word.compare(0, 2, "--") == 0 || !line.file.empty()) {
+            return "unexpected '" + word + "' for " + line.command;
+        } else {
+            line.file = word;
+        }
+    }
+    if (line.file.empty()) {
+        return line.command + " needs a signature file";
+    }
+    if (create && line.entries.end() == std::find_if(line.entries.begin(), line.entries.end(),
+                                                     [](const auto& e) { return e.first == Include; })) {
+        return "create needs at least one --include";
+    }
+    return "";
+}

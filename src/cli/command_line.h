@@ -1,0 +1,36 @@
+// The console program's command line: its words, its usage text and its
+// exit codes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+constexpr int EXIT_SAME = 0;
+constexpr int EXIT_DIFFERENT = 1;
+constexpr int EXIT_FAILED = 2;
+constexpr int EXIT_STOPPED = 3;
+constexpr int EXIT_FILE_LIMIT = 4;
+
+struct CommandLine {
+    std::string command;
+    std::string file;
+    std::string report;
+    std::vector<std::pair<int32_t, std::string>> entries;  // action, path
+    bool checksums = false;
+    bool driveLetter = false;
+    bool quiet = false;
+    bool records = false;
+};
+
+// Reads the words after the command (argv[1], already in line.command) into
+// line; an empty text when they make sense for the command, else what is
+// wrong.
+std::string ParseArguments(int argc, char** argv, CommandLine& line);
+
+// The usage on standard output, for --help.
+void PrintUsage();
+
+// The problem and the usage on standard error; returns EXIT_FAILED.
+int UsageError(const std::string& problem);

@@ -1,0 +1,125 @@
+#include "cli/console_output.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+
+#include "model/app_state.h"
+#include "model/panel_format.h"
+#include "scan/operation.h"
+
+namespace {
+
+constexpr DWORD PROGRESS_PERIOD_MS = 100;
+constexpr int PROGRESS_LINE_SIZE = 512;
+
+// Standard error is shared by the messages and the progress line.
+std::mutex errorLock;
+bool progressShown = false;
+int progressWidth = 80;
+HANDLE progressDone = nullptr;
+HANDLE progressThread = nullptr;
+
+void ClearProgressLine()
+{
+    if (progressShown) {
+        std::fprintf(stderr, "\r%*s\r", progressWidth - 1, "");
+        progressShown = false;
+    }
+}
+
+// Fills line with "files, folders, megabytes, folder", the folder shortened
+// from the front to fit width characters.
+void FormatProgress(char* line, int width)
+{
+    char megabytes[PANEL_TEXT_SIZE];
+    FormatMegabytes(static_cast<int64_t>(appState.scanTotalBytes.load()), megabytes, sizeof megabytes);
+    char folder[STATUS_TEXT_SIZE];
+    ReadPublishedText(appState.currentDirectory, folder, sizeof folder);
+    int used = std::snprintf(line, PROGRESS_LINE_SIZE, "%d files, %d folders, %s MB, ",
+                             static_cast<int>(appState.scanFileCount.load()),
+                             static_cast<int>(appState.scanDirectoryCount.load()), megabytes);
+    int room = width - used;
+    if (room <= 3) {
+        line[width > 0 ? width : 0] = '\0';
+    } else {
+        CopyKeepingEnd(line + used, static_cast<size_t>(room) + 1, folder);
+    }
+}
+
+DWORD WINAPI ShowProgress(LPVOID)
+{
+    char line[PROGRESS_LINE_SIZE];
+    while (WaitForSingleObject(progressDone, PROGRESS_PERIOD_MS) == WAIT_TIMEOUT) {
+        std::lock_guard<std::mutex> lock(errorLock);
+        FormatProgress(line, progressWidth - 1);
+        std::fprintf(stderr, "\r%-*s", progressWidth - 1, line);
+        std::fflush(stderr);
+        progressShown = true;
+    }
+    return 0;
+}
+
+// Messages whose window wording sends the user to a window; on a command
+// line they name the option instead.
+struct ConsoleWording {
+    const char* title;
+    const char* text;
+};
+constexpr ConsoleWording CONSOLE_WORDINGS[] = {
+    {NO_DIRECTORY_TITLE,
+     "The signature names no directory to scan: make it again with create --include DIR."},
+};
+
+}  // namespace
+
+void PrintError(const char* text)
+{
+    std::lock_guard<std::mutex> lock(errorLock);
+    ClearProgressLine();
+    size_t length = std::strlen(text);
+    while (length > 0 && text[length - 1] == '\n') {
+        --length;
+    }
+    std::fprintf(stderr, "%.*s\n", static_cast<int>(length), text);
+    std::fflush(stderr);
+}
+
+int PrintMessage(MessageKind, const char* title, const char* text)
+{
+    for (const ConsoleWording& wording : CONSOLE_WORDINGS) {
+        if (std::strcmp(title, wording.title) == 0) {
+            text = wording.text;
+        }
+    }
+    PrintError(text);
+    return IDOK;
+}
+
+void StartProgressLine(bool quiet)
+{
+    HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
+    DWORD consoleMode = 0;
+    CONSOLE_SCREEN_BUFFER_INFO screen;
+    if (!quiet && GetConsoleMode(error, &consoleMode) && GetConsoleScreenBufferInfo(error, &screen)) {
+        progressWidth = screen.dwSize.X < PROGRESS_LINE_SIZE ? screen.dwSize.X : PROGRESS_LINE_SIZE;
+        progressDone = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        progressThread = CreateThread(nullptr, 0, ShowProgress, nullptr, 0, nullptr);
+    }
+}
+
+void StopProgressLine()
+{
+    if (progressThread == nullptr) {
+        return;
+    }
+    SetEvent(progressDone);
+    WaitForSingleObject(progressThread, INFINITE);
+    CloseHandle(progressThread);
+    CloseHandle(progressDone);
+    progressThread = nullptr;
+    std::lock_guard<std::mutex> lock(errorLock);
+    ClearProgressLine();
+}

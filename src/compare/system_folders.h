@@ -1,0 +1,15 @@
+// Folders the system knows for us: the program's own and the shell's
+// known folders (the user's documents).
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+
+// Fills buffer (size bytes) with the program's own folder, without a
+// trailing backslash. False, with an empty buffer, when it does not fit.
+bool GetProgramFolder(char* buffer, size_t size);
+
+// SHGetFolderPathA, looked up in the shell library on every call; a negative
+// result when the library or the function is missing.
+HRESULT GetShellFolderPath(HWND owner, int folder, HANDLE token, DWORD flags, char* path);
