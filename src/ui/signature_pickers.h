@@ -17,11 +17,3 @@ bool LoadSignatureFile(HWND window);
 constexpr char SIGNATURE_FILE_FILTER[] = "Signature Files (*.SIG)\0*.sig\0";
 constexpr char SIGNATURE_FILE_EXTENSION[] = "sig";
 constexpr char SAVE_PICKER_TITLE[] = "Select a signature file name";
-
-// The two pickers, replaceable so that tests can choose a file without a
-// dialog. Passing nullptr puts the shell's pickers back.
-using SavePicker = BOOL (*)(HWND owner, char* path, char* fileTitle, const char* filter,
-                            const char* defaultExtension, const char* title);
-using OpenPicker = BOOL (*)(HWND owner, char* path, char* fileTitle, const char* filter,
-                            const char* defaultExtension);
-void SetSignatureFilePickers(SavePicker save, OpenPicker open);
