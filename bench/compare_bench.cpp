@@ -114,7 +114,7 @@ void MakeRandomChanges()
 void Walk(benchmark::State& state)
 {
     for (auto _ : state) {
-        WalkDifferences(scanTable, loadedTable, true, differences);
+        WalkDifferences(scanTable, loadedTable, ContentCheck::Digests, differences);
         benchmark::DoNotOptimize(differences.entryCount);
     }
     state.counters["entries"] = differences.entryCount;
@@ -124,7 +124,7 @@ void Walk(benchmark::State& state)
 void PlainRulesWalk(benchmark::State& state)
 {
     for (auto _ : state) {
-        ReferenceWalk(scanTable, loadedTable, true, differences);
+        ReferenceWalk(scanTable, loadedTable, ContentCheck::Digests, differences);
         benchmark::DoNotOptimize(differences.entryCount);
     }
     state.counters["entries"] = differences.entryCount;

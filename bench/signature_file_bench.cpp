@@ -53,7 +53,7 @@ void Load(const std::string& path)
     FileSource source(f);
     SignatureHeader readHeader;
     DirectoryList readList;
-    SignatureTarget target = {&readHeader, &readList, loaded, MAX_FILES, 0, 0};
+    SignatureTarget target = {&readHeader, &readList, loaded, MAX_FILES, 0, 0, 0};
     if (ReadSignature(source, "bench.sig", target) != LoadError::None) std::abort();
     std::fclose(f);
 }

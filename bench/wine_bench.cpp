@@ -211,7 +211,7 @@ int CountMessage(MessageKind, const char*, const char* text)
 
 // One whole operation, run the way the worker thread runs it, over one
 // Include directory.
-Totals Operation(const std::string& tree, OperationMode mode, bool checksums)
+Totals Operation(const std::string& tree, OperationMode mode, bool checksums, bool sha256 = false)
 {
     DirectoryList& list = appState.directoryList;
     std::memset(&list, 0, sizeof list);
@@ -219,6 +219,7 @@ Totals Operation(const std::string& tree, OperationMode mode, bool checksums)
     std::strncpy(list.paths[0], tree.c_str(), DIRECTORY_PATH_SIZE - 1);
     list.actions[0] = Include;
     appState.calculateChecksums = checksums ? 1 : 0;
+    appState.useSha256 = sha256 ? 1 : 0;
     appState.operationMode = mode;
     appState.stopRequested = 0;
     RunOperation();
@@ -257,6 +258,7 @@ int main(int argc, char** argv)
         {Result("Compare without checksums"), [&] { return Operation(tree, Compare, false); }},
         {Result("Create with checksums"), [&] { return Operation(tree, Create, true); }},
         {Result("Compare with checksums"), [&] { return Operation(tree, Compare, true); }},
+        {Result("Create with SHA-256"), [&] { return Operation(tree, Create, true, true); }},
     };
     SetMessageSink(CountMessage);
     PROCESS_MEMORY_COUNTERS memory = {};

@@ -31,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // The incoming options vary with the input so that both values reach
     // the layout-0 path, which keeps one of them.
     int32_t incoming = size > 0 ? data[size - 1] & 1 : 0;
-    SignatureTarget target = {&first.header, &first.list, first.records, CAPACITY, incoming, incoming};
+    SignatureTarget target = {&first.header, &first.list, first.records, CAPACITY, incoming, incoming, 0};
     LoadError error = ReadSignature(source, "fuzz.sig", target);
     Require(error >= LoadError::None && error <= LoadError::Record);
     if (error != LoadError::None) return 0;
@@ -46,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     MemorySink sink;
     Require(WriteSignature(sink, first.header, first.list, first.records, CAPACITY) == SaveError::None);
     MemorySource again(sink.bytes().data(), sink.bytes().size());
-    SignatureTarget target2 = {&second.header, &second.list, second.records, CAPACITY, 0, 0};
+    SignatureTarget target2 = {&second.header, &second.list, second.records, CAPACITY, 0, 0, 0};
     Require(ReadSignature(again, "fuzz.sig", target2) == LoadError::None);
     Require(std::memcmp(&first.header, &second.header, sizeof first.header) == 0 &&
             std::memcmp(&first.list, &second.list, sizeof first.list) == 0);

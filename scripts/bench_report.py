@@ -104,8 +104,10 @@ def main():
     create = big.get("Create without checksums", (None,))[0]
     create_ck = big.get("Create with checksums", (None,))[0]
     compare_ck = big.get("Compare with checksums", (None,))[0]
+    create_sha = big.get("Create with SHA-256", (None,))[0]
     plain = find(nat, "PlainRead")
     checksum = find(nat, "ChecksumOfFile")
+    sha256 = {path: find(nat, f"Sha256OfBuffer/{arg}") for path, arg in (("with", 1), ("without", 0))}
     sorts = [v["ms"] for k, v in nat.items() if k.startswith("BM_Sort")]
     walks = [v["ms"] for k, v in nat.items() if k.startswith("BM_Walk")]
     save_load = find(nat, "SaveAndLoad")
@@ -129,9 +131,16 @@ def main():
         r = ratio(seconds, open_read_2)
         target(f"{name} with checksums / open and read of every file, two threads (Wine)", f"{r:.2f}",
                "at most 1.15", r <= 1.15)
+    if create_sha is not None:
+        r = ratio(create_sha, create_ck)
+        target("Create with SHA-256 / Create with checksums, same run (Wine)", f"{r:.2f}", "at most 1.25", r <= 1.25)
     r = checksum["bps"] / plain["bps"]
     target("checksum of a cached 1 GiB file / plain reading (native)",
            f"{r:.2f} ({checksum['bps'] / 1e9:.1f} / {plain['bps'] / 1e9:.1f} GB/s)", "at least 0.6", r >= 0.6)
+    for path, floor in (("with", 1.5), ("without", 0.2)):
+        bps = (sha256[path] or {}).get("bps")
+        target(f"SHA-256 of a cached 1 GiB buffer, {path} the SHA extensions (native)",
+               f"{bps / 1e9:.2f} GB/s" if bps else "not run", f"at least {floor} GB/s", bool(bps) and bps / 1e9 >= floor)
     worst = max(sorts) + max(walks)
     target("sort + comparison walk, 100,000 against 100,000, slowest sort and slowest walk (native)",
            f"{worst:.1f} ms ({max(sorts):.1f} + {max(walks):.1f})", "under 100 ms", worst < 100)

@@ -7,9 +7,12 @@
 
 bool FindScanDifferences()
 {
-    bool checksums = appState.calculateChecksums.load(std::memory_order_relaxed) != 0;
+    ContentCheck content = ContentCheck::None;
+    if (appState.calculateChecksums.load(std::memory_order_relaxed) != 0) {
+        content = appState.useSha256.load(std::memory_order_relaxed) != 0 ? ContentCheck::Digests : ContentCheck::Checksums;
+    }
     bool stopped = appState.scanStopped.load(std::memory_order_relaxed) != 0;
-    FindDifferences(appState.ScanTable, appState.LoadedTable, checksums, appState.differenceTable);
+    FindDifferences(appState.ScanTable, appState.LoadedTable, content, appState.differenceTable);
 
     // Entries the scan had to leave out are news too: the report names them.
     // After a Stop, "identical" would claim what was never checked.

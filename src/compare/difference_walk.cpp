@@ -1,6 +1,7 @@
 #include "compare/difference_walk.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "model/path_order.h"
 
@@ -12,16 +13,24 @@ uint64_t TimeValue(const FileTime& t)
 }
 
 // The first detail in which two records of the same path differ, or 0.
-int32_t DetailDifference(const FileDetails& scan, const FileDetails& loaded, bool checksums)
+int32_t DetailDifference(const FileRecord& scanRecord, const FileRecord& loadedRecord, ContentCheck content)
 {
+    const FileDetails& scan = scanRecord.details;
+    const FileDetails& loaded = loadedRecord.details;
     if (scan.size != loaded.size) {
         return Size;
     }
     // A stored checksum of 0 means "not summed" (checksums were off, or the
-    // file could not be opened), so it never differs. A scan checksum of 0 is
-    // a file that could not be opened, unless a Stop kept it from being taken.
-    if (checksums && scan.checksum != loaded.checksum && loaded.checksum != 0 &&
-        scan.reserved != CHECKSUM_NOT_TAKEN) {
+    // file could not be opened), so it never differs; a stored record
+    // without a digest is not compared by its digest. A scan checksum of 0,
+    // or a missing digest, is a file that could not be read, unless a Stop
+    // kept it from being taken.
+    const bool taken = scan.reserved != CHECKSUM_NOT_TAKEN;
+    if (content != ContentCheck::None && taken && scan.checksum != loaded.checksum && loaded.checksum != 0) {
+        return Checksum;
+    }
+    if (content == ContentCheck::Digests && taken && loadedRecord.hasDigest == 1 &&
+        (scanRecord.hasDigest != 1 || std::memcmp(scanRecord.digest, loadedRecord.digest, DIGEST_SIZE) != 0)) {
         return Checksum;
     }
     if (TimeValue(scan.creationTime) != TimeValue(loaded.creationTime)) {
@@ -69,7 +78,7 @@ int CompareDifferenceKinds(const DifferenceEntry& a, const DifferenceEntry& b)
 // run of Missing records, or a run of Extra records against one long stretch
 // of the signature, thus costs one pass instead of one pass per record, and
 // the outcome of every step is the one a fresh look-ahead would give.
-void WalkDifferences(const RecordTable& scan, const RecordTable& loaded, bool checksums,
+void WalkDifferences(const RecordTable& scan, const RecordTable& loaded, ContentCheck content,
                      DifferenceTable& table)
 {
     table.entryCount = 0;
@@ -82,7 +91,7 @@ void WalkDifferences(const RecordTable& scan, const RecordTable& loaded, bool ch
     while (s < MAX_FILES && l < MAX_FILES) {
         const char* scanPath = scan[s].path;
         if (ComparePathTexts(scanPath, loaded[l].path) == 0) {
-            int32_t kind = DetailDifference(scan[s].details, loaded[l].details, checksums);
+            int32_t kind = DetailDifference(scan[s], loaded[l], content);
             if (kind != 0) {
                 AddDifference(table, kind, s, l);
             }
@@ -138,9 +147,9 @@ void SortDifferences(DifferenceTable& table)
                      });
 }
 
-void FindDifferences(const RecordTable& scan, const RecordTable& loaded, bool checksums,
+void FindDifferences(const RecordTable& scan, const RecordTable& loaded, ContentCheck content,
                      DifferenceTable& table)
 {
-    WalkDifferences(scan, loaded, checksums, table);
+    WalkDifferences(scan, loaded, content, table);
     SortDifferences(table);
 }

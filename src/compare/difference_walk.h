@@ -14,10 +14,14 @@ void AddDifference(DifferenceTable& table, int32_t kind, int32_t scanIndex, int3
 // Sort order of the difference table: by kind alone.
 int CompareDifferenceKinds(const DifferenceEntry& a, const DifferenceEntry& b);
 
+// What the comparison looks at beyond sizes, times and attributes: nothing,
+// the checksums, or the checksums and the SHA-256 digests that the scan took.
+enum class ContentCheck { None, Checksums, Digests };
+
 // Walks scan against loaded (both sorted by ComparePaths, every slot after
 // the last record empty) and records at most one entry per file, in the
 // walk's own recording order. Clears the table first.
-void WalkDifferences(const RecordTable& scan, const RecordTable& loaded, bool checksums,
+void WalkDifferences(const RecordTable& scan, const RecordTable& loaded, ContentCheck content,
                      DifferenceTable& table);
 
 // Orders the recorded entries by kind, keeping the recording order within a
@@ -25,5 +29,5 @@ void WalkDifferences(const RecordTable& scan, const RecordTable& loaded, bool ch
 void SortDifferences(DifferenceTable& table);
 
 // The whole comparison: the walk, then the sort by kind.
-void FindDifferences(const RecordTable& scan, const RecordTable& loaded, bool checksums,
+void FindDifferences(const RecordTable& scan, const RecordTable& loaded, ContentCheck content,
                      DifferenceTable& table);

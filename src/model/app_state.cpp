@@ -88,6 +88,7 @@ void ResetSignature(HWND__* window)
     appState.stopRequested.store(0, std::memory_order_relaxed);
     appState.includeDriveLetter.store(0, std::memory_order_relaxed);
     appState.calculateChecksums.store(0, std::memory_order_relaxed);
+    appState.useSha256.store(0, std::memory_order_relaxed);
     std::memset(&appState.directoryList, 0, sizeof appState.directoryList);
     if (window != nullptr && disableStopButton != nullptr) {
         disableStopButton(window);

@@ -44,6 +44,8 @@ struct AppState {
 
     std::atomic<int32_t> includeDriveLetter;
     std::atomic<int32_t> calculateChecksums;
+    // SHA-256 digests beside the checksums; only with calculateChecksums.
+    std::atomic<int32_t> useSha256;
     std::atomic<int32_t> operationMode;
     std::atomic<int32_t> operationStatus;
     std::atomic<int32_t> stopRequested;

@@ -18,6 +18,13 @@ constexpr int RECORD_PATH_SIZE = 300;     // 299 characters and the NUL
 constexpr int SIGNATURE_NAME_SIZE = 258;
 constexpr int MAGIC_SIZE = 35;
 
+// Which content digest a signature holds beside the checksum: the header
+// and the directory list both say, so that another kind can follow without
+// a new layout.
+constexpr uint8_t DIGEST_NONE = 0;
+constexpr uint8_t DIGEST_SHA256 = 1;
+constexpr int DIGEST_SIZE = 32;
+
 // The identifying text at the start of every signature file: 34 characters
 // and the NUL, compared over all 35 bytes on load.
 constexpr char SIGNATURE_MAGIC[MAGIC_SIZE] = "Olvarin file. See www.olvarin.test";
@@ -42,7 +49,8 @@ struct SignatureHeader {
     int64_t totalBytes;
     uint8_t legacyDriveLetterFlag;
     uint8_t layoutVersion;
-    uint8_t reserved3[6];
+    uint8_t digestKind;
+    uint8_t reserved3[5];
 };
 
 enum DirectoryAction : int32_t {
@@ -56,7 +64,8 @@ struct DirectoryList {
     uint8_t includeDriveLetter;
     uint8_t calculateChecksums;
     char paths[MAX_DIRECTORIES][DIRECTORY_PATH_SIZE];
-    uint8_t reserved[2];
+    uint8_t digestKind;
+    uint8_t reserved;
     int32_t actions[MAX_DIRECTORIES];
 };
 
@@ -75,9 +84,13 @@ struct FileDetails {
 // become a signature.
 constexpr uint32_t CHECKSUM_NOT_TAKEN = 1;
 
+// The path and details are the record of layout 0 as it lies in memory;
+// the digest follows them, present only where hasDigest is 1.
 struct FileRecord {
     char path[RECORD_PATH_SIZE];
     FileDetails details;
+    uint8_t hasDigest;
+    uint8_t digest[DIGEST_SIZE];
 };
 
 #pragma pack(pop)
@@ -94,7 +107,8 @@ static_assert(offsetof(SignatureHeader, reserved2) == 316, "header layout");
 static_assert(offsetof(SignatureHeader, totalBytes) == 320, "header layout");
 static_assert(offsetof(SignatureHeader, legacyDriveLetterFlag) == 328, "header layout");
 static_assert(offsetof(SignatureHeader, layoutVersion) == 329, "header layout");
-static_assert(offsetof(SignatureHeader, reserved3) == 330, "header layout");
+static_assert(offsetof(SignatureHeader, digestKind) == 330, "header layout");
+static_assert(offsetof(SignatureHeader, reserved3) == 331, "header layout");
 
 static_assert(sizeof(DirectoryAction) == 4, "actions are stored as int32");
 static_assert(sizeof(DirectoryList) == 7928, "directory list size");
@@ -102,7 +116,8 @@ static_assert(offsetof(DirectoryList, count) == 0, "directory list layout");
 static_assert(offsetof(DirectoryList, includeDriveLetter) == 4, "directory list layout");
 static_assert(offsetof(DirectoryList, calculateChecksums) == 5, "directory list layout");
 static_assert(offsetof(DirectoryList, paths) == 6, "directory list layout");
-static_assert(offsetof(DirectoryList, reserved) == 7806, "directory list layout");
+static_assert(offsetof(DirectoryList, digestKind) == 7806, "directory list layout");
+static_assert(offsetof(DirectoryList, reserved) == 7807, "directory list layout");
 static_assert(offsetof(DirectoryList, actions) == 7808, "directory list layout");
 
 static_assert(sizeof(FileDetails) == 36, "details size");
@@ -113,10 +128,11 @@ static_assert(offsetof(FileDetails, size) == 20, "details layout");
 static_assert(offsetof(FileDetails, checksum) == 28, "details layout");
 static_assert(offsetof(FileDetails, reserved) == 32, "details layout");
 
-static_assert(sizeof(FileRecord) == 336, "record size");
+static_assert(sizeof(FileRecord) == 369, "record size");
 static_assert(offsetof(FileRecord, path) == 0, "record layout");
 static_assert(offsetof(FileRecord, details) == 300, "record layout");
+static_assert(offsetof(FileRecord, hasDigest) == 336, "record layout");
 
 // One table of records: the loaded signature or the running scan.
 using RecordTable = FileRecord[MAX_FILES];
-static_assert(sizeof(RecordTable) == 33600000, "a table is 100,000 records");
+static_assert(sizeof(RecordTable) == 36900000, "a table is 100,000 records");

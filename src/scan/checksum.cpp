@@ -73,13 +73,18 @@ void ChecksumAddBlock(ChecksumState& state, const unsigned char* data, size_t le
 }
 
 uint32_t ChecksumBlocks(ChecksumRead read, void* source, unsigned char* block, ChecksumProgress progress,
-                        void* context)
+                        void* context, FileDigest* digest)
 {
     static thread_local unsigned char ownBlock[CHECKSUM_BLOCK_SIZE];
     if (block == nullptr) {
         block = ownBlock;
     }
     ChecksumState state;
+    Sha256 sha;
+    if (digest != nullptr) {
+        digest->whole = false;
+        Sha256Begin(sha);
+    }
     for (;;) {
         if (appState.stopRequested.load(std::memory_order_relaxed) != 0) {
             return 0;  // cut short: not a checksum of this file
@@ -92,8 +97,15 @@ uint32_t ChecksumBlocks(ChecksumRead read, void* source, unsigned char* block, C
             // The read that finds the end yields EOF, counted as 255.
             state.sum += 255u * state.weight;
             state.weight += 1;
+            if (digest != nullptr) {
+                Sha256End(sha, digest->bytes);
+                digest->whole = true;
+            }
         } else {
             ChecksumAddBlock(state, block, static_cast<size_t>(got));
+            if (digest != nullptr) {
+                Sha256Add(sha, block, static_cast<size_t>(got));
+            }
         }
         if (progress != nullptr) {
             progress(context, state.sum);

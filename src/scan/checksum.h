@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "scan/sha256.h"
+
 // The content checksum: sum over i of i * b[i] (i the 1-based position), plus
 // 255 * (N + 1) for the read that finds the end of the file, all modulo 2^32.
 // Signature files store this value, so it is computed exactly so.
@@ -23,10 +25,18 @@ uint32_t ChecksumStream(std::FILE* stream);
 // running sum goes to progress(context, sum), or into
 // appState.currentChecksum when progress is nullptr: several files summed
 // at once must not all write the one sum that the panel shows.
+//
+// With digest given, the same pass also takes the SHA-256 of the data; it
+// counts (whole) only when the data was read to its end, without a read
+// error or a Stop.
+struct FileDigest {
+    bool whole;
+    unsigned char bytes[SHA256_DIGEST_SIZE];
+};
 using ChecksumRead = long (*)(void* source, unsigned char* buffer, size_t size);
 using ChecksumProgress = void (*)(void* context, uint32_t sum);
 uint32_t ChecksumBlocks(ChecksumRead read, void* source, unsigned char* block = nullptr,
-                        ChecksumProgress progress = nullptr, void* context = nullptr);
+                        ChecksumProgress progress = nullptr, void* context = nullptr, FileDigest* digest = nullptr);
 
 // Running state of the sum; exposed so that the block step can be tested
 // against the plain per-byte definition.

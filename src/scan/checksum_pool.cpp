@@ -142,7 +142,8 @@ DWORD WINAPI ReadFiles(LPVOID parameter)
             continue;
         }
         ShowFile(reader.slot);
-        StoreChecksum(reader.slot, FileChecksum(reader.path, reader.block, ShowSum, &reader.slot));
+        FileDigest digest;
+        StoreChecksum(reader.slot, FileChecksum(reader.path, reader.block, ShowSum, &reader.slot, &digest), &digest);
         FileDone(reader.slot);
     }
     return 0;

@@ -97,6 +97,8 @@ void PublishNewSignature()
         static_cast<uint8_t>(appState.includeDriveLetter.load() & 0xFF);
     appState.directoryList.calculateChecksums =
         static_cast<uint8_t>(appState.calculateChecksums.load() & 0xFF);
+    appState.directoryList.digestKind =
+        appState.calculateChecksums.load() != 0 && appState.useSha256.load() != 0 ? DIGEST_SHA256 : DIGEST_NONE;
     appState.signatureLoaded.store(1);
 }
 

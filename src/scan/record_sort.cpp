@@ -291,7 +291,7 @@ void SortRange(const FileRecord* records, int lo, int hi, int depth, int budget)
 
 }  // namespace
 
-// A record is 336 bytes, so the sort works on indexes and then moves each
+// A record is 369 bytes, so the sort works on indexes and then moves each
 // record once along the cycles of the permutation, with one spare record per
 // cycle.
 void SortRecords(FileRecord* records, int count)

@@ -197,8 +197,12 @@ const char* RecordedPath(const char* fullPath, bool includeDriveLetter)
     return fullPath + 2;
 }
 
-uint32_t FileChecksum(const wchar_t* fullPath, unsigned char* block, ChecksumProgress progress, void* context)
+uint32_t FileChecksum(const wchar_t* fullPath, unsigned char* block, ChecksumProgress progress, void* context,
+                      FileDigest* digest)
 {
+    if (digest != nullptr) {
+        digest->whole = false;
+    }
     if (appState.calculateChecksums.load(std::memory_order_relaxed) == 0) {
         return 0;
     }
@@ -214,15 +218,21 @@ uint32_t FileChecksum(const wchar_t* fullPath, unsigned char* block, ChecksumPro
     if (file == INVALID_HANDLE_VALUE) {
         return 0;
     }
-    uint32_t sum = ChecksumBlocks(ReadHandle, file, block, progress, context);
+    const bool sha256 = appState.useSha256.load(std::memory_order_relaxed) != 0;
+    uint32_t sum = ChecksumBlocks(ReadHandle, file, block, progress, context, sha256 ? digest : nullptr);
     CloseHandle(file);
     return sum;
 }
 
-void StoreChecksum(int32_t slot, uint32_t checksum)
+void StoreChecksum(int32_t slot, uint32_t checksum, const FileDigest* digest)
 {
-    FileDetails& details = appState.ScanTable[slot].details;
+    FileRecord& record = appState.ScanTable[slot];
+    FileDetails& details = record.details;
     details.checksum = checksum;
+    record.hasDigest = digest != nullptr && digest->whole ? 1 : 0;
+    if (record.hasDigest != 0) {
+        std::memcpy(record.digest, digest->bytes, DIGEST_SIZE);
+    }
     const bool stopped = appState.stopRequested.load(std::memory_order_relaxed) != 0;
     details.reserved = checksum == 0 && stopped ? CHECKSUM_NOT_TAKEN : 0;
 }
@@ -246,7 +256,8 @@ void CaptureFile(const char* fullPath, const wchar_t* openPath, const WIN32_FIND
 
     if (!QueueChecksum(slot, openPath)) {
         PublishCurrentFile(record);
-        StoreChecksum(slot, FileChecksum(openPath));
+        FileDigest digest;
+        StoreChecksum(slot, FileChecksum(openPath, nullptr, nullptr, nullptr, &digest), &digest);
         appState.currentChecksum.store(record.details.checksum, std::memory_order_relaxed);
     }
     appState.scanTotalBytes.fetch_add(size, std::memory_order_relaxed);

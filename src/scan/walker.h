@@ -23,14 +23,16 @@ void CaptureFile(const char* fullPath, const wchar_t* openPath, const WIN32_FIND
 // are off or the file cannot be opened. Reads into block and hands the
 // running sum to progress, as ChecksumBlocks does; by default this thread's
 // own block and the status panel.
+// With SHA-256 on, the same reading also fills digest.
 uint32_t FileChecksum(const wchar_t* fullPath, unsigned char* block = nullptr,
-                      ChecksumProgress progress = nullptr, void* context = nullptr);
+                      ChecksumProgress progress = nullptr, void* context = nullptr, FileDigest* digest = nullptr);
 
 // Stores the checksum of ScanTable slot's file. A 0 that comes once a Stop
 // was asked for (the file not begun, or its sum cut short) is marked as
 // never taken: the comparison must not read it as a file that could not be
 // opened.
-void StoreChecksum(int32_t slot, uint32_t checksum);
+// The digest, when given and whole, goes into the record too.
+void StoreChecksum(int32_t slot, uint32_t checksum, const FileDigest* digest = nullptr);
 
 // The recorded form of fullPath: unchanged when the drive letter is kept and
 // the path starts with "X:", else without its first two characters; empty

@@ -5,6 +5,11 @@
 // integers are little-endian; the header and the directory block are the
 // in-memory records byte for byte, reserved bytes included.
 //
+// Layout 2 (written when the signature holds SHA-256 digests, and read):
+//     layout 1, with the header's and the directory list's digestKind both
+//     DIGEST_SHA256, and behind each record's details 1 byte hasDigest (0 or
+//     1) and the 32 digest bytes (zeros where hasDigest is 0)
+//
 // Layout 1 (written and read):
 //     0     336   SignatureHeader, layoutVersion 1
 //     336   7928  DirectoryList
@@ -28,6 +33,7 @@
 
 constexpr uint8_t LAYOUT_LEGACY = 0;
 constexpr uint8_t LAYOUT_CURRENT = 1;
+constexpr uint8_t LAYOUT_DIGESTS = 2;
 
 constexpr int LEGACY_DIRECTORY_SLOTS = 10;
 
@@ -50,7 +56,9 @@ constexpr size_t HEADER_SIZE = sizeof(SignatureHeader);
 constexpr size_t DIRECTORY_LIST_SIZE = sizeof(DirectoryList);
 constexpr size_t LEGACY_DIRECTORY_LIST_SIZE = sizeof(LegacyDirectoryList);
 constexpr size_t DETAILS_SIZE = sizeof(FileDetails);
-constexpr size_t LEGACY_RECORD_SIZE = sizeof(FileRecord);
+constexpr size_t LEGACY_RECORD_SIZE = offsetof(FileRecord, hasDigest);
+constexpr size_t DIGEST_PART_SIZE = 1 + DIGEST_SIZE;  // hasDigest and the digest
+static_assert(LEGACY_RECORD_SIZE == 336, "layout 0 records are path and details");
 constexpr size_t PATH_LENGTH_SIZE = sizeof(int32_t);
 constexpr int32_t MAX_RECORD_PATH_LENGTH = RECORD_PATH_SIZE - 1;
 
@@ -67,13 +75,13 @@ enum class LoadError : int {
     None = 0,
     HeaderShort = 1,          // 01: fewer than 336 bytes of header
     BadMagic = 2,             // 02
-    UnknownLayout = 3,        // 03: layoutVersion neither 0 nor 1
+    UnknownLayout = 3,        // 03: layoutVersion above 2, or a digest kind unknown
     LegacyDirectoriesShort = 4,
     DirectoriesShort = 5,
     CorruptDirectories = 6,   // 06: a count or a path slot out of bounds
     LegacyRecord = 7,         // 07: a layout-0 record that cannot be taken
-    BadPathLength = 8,        // 08: layout 1, length below 0 or above 299
-    Record = 9,               // 09: layout 1, a record not read whole
+    BadPathLength = 8,        // 08: layouts 1 and 2, length below 0 or above 299
+    Record = 9,               // 09: layouts 1 and 2, a record not read whole
     CannotOpen = 10,          // the file could not be opened at all
 };
 

@@ -36,9 +36,16 @@ LoadError ReadDirectoryList(ByteSource& source, SignatureTarget& target)
     // The option bytes are read as signed bytes: 0 off, anything else on.
     target.includeDriveLetter = static_cast<int8_t>(list.includeDriveLetter);
     target.calculateChecksums = static_cast<int8_t>(list.calculateChecksums);
-    if (!DirectoryListIsSound(list)) {
+    const uint8_t digestKind = target.header->layoutVersion == LAYOUT_DIGESTS ? DIGEST_SHA256 : DIGEST_NONE;
+    // Digests come with checksums; the list and the header must agree on them.
+    target.useSha256 = digestKind == DIGEST_SHA256 ? 1 : 0;
+    if (target.useSha256 != 0) {
+        target.calculateChecksums = 1;
+    }
+    if (!DirectoryListIsSound(list) || (digestKind != DIGEST_NONE && list.digestKind != digestKind)) {
         return LoadError::CorruptDirectories;
     }
+    list.digestKind = digestKind;  // layout 1 has no digests, whatever the byte held
     return LoadError::None;
 }
 
@@ -74,12 +81,13 @@ LoadError ReadLegacyDirectoryList(ByteSource& source, SignatureTarget& target)
     return LoadError::None;
 }
 
-// Layout 1. A record is taken whole only when its length, its path and its
-// details all arrived and its path is not empty; a record that was not is
-// an error unless the file ended inside it, in which case what arrived
-// stays and the signature ends there.
+// Layouts 1 and 2. A record is taken whole only when its length, its path,
+// its details and (layout 2) its digest all arrived and its path is not
+// empty; a record that was not is an error unless the file ended inside it,
+// in which case what arrived stays and the signature ends there.
 LoadError ReadRecords(ByteSource& source, SignatureTarget& target)
 {
+    const size_t digestPart = target.header->layoutVersion == LAYOUT_DIGESTS ? DIGEST_PART_SIZE : 0;
     bool previousWhole = true;
     for (int i = 0;; ++i) {
         if (source.AtEnd()) {
@@ -103,11 +111,15 @@ LoadError ReadRecords(ByteSource& source, SignatureTarget& target)
         size_t pathRead = source.Read(record.path, static_cast<size_t>(length));
         record.path[length] = '\0';
         size_t detailsRead = source.Read(&record.details, DETAILS_SIZE);
+        size_t digestRead = source.Read(&record.hasDigest, digestPart);
+        if (digestRead > 0 && record.hasDigest > 1) {
+            return LoadError::Record;  // neither "no digest" nor "a digest"
+        }
         // A path whose first byte is NUL would read as an empty slot and end
         // the signature early, hiding the records after it; it counts as a
         // path that did not arrive, like a length of 0.
-        previousWhole = length > 0 && pathRead == static_cast<size_t>(length) &&
-                        record.path[0] != '\0' && detailsRead == DETAILS_SIZE;
+        previousWhole = length > 0 && pathRead == static_cast<size_t>(length) && record.path[0] != '\0' &&
+                        detailsRead == DETAILS_SIZE && digestRead == digestPart;
     }
 }
 
@@ -148,6 +160,12 @@ LoadError ReadLegacyRecords(ByteSource& source, SignatureTarget& target)
     }
 }
 
+// The layout the shared state's signature is saved in.
+uint8_t SavedLayout()
+{
+    return appState.directoryList.digestKind == DIGEST_SHA256 ? LAYOUT_DIGESTS : LAYOUT_CURRENT;
+}
+
 }  // namespace
 
 void SetSignatureName(SignatureHeader& header, const char* fileTitle)
@@ -169,22 +187,24 @@ LoadError ReadSignature(ByteSource& source, const char* fileTitle, SignatureTarg
     if (std::memcmp(header.magic, SIGNATURE_MAGIC, MAGIC_SIZE) != 0) {
         return LoadError::BadMagic;
     }
-    if (header.layoutVersion != LAYOUT_LEGACY && header.layoutVersion != LAYOUT_CURRENT) {
+    // A digest kind this program does not know comes from a newer one.
+    if (header.layoutVersion > LAYOUT_DIGESTS ||
+        (header.layoutVersion == LAYOUT_DIGESTS && header.digestKind != DIGEST_SHA256)) {
         return LoadError::UnknownLayout;
     }
     SetSignatureName(header, fileTitle);
 
     std::memset(target.directoryList, 0, sizeof *target.directoryList);
-    LoadError error = header.layoutVersion == LAYOUT_CURRENT
-                          ? ReadDirectoryList(source, target)
-                          : ReadLegacyDirectoryList(source, target);
+    target.useSha256 = 0;
+    LoadError error = header.layoutVersion != LAYOUT_LEGACY ? ReadDirectoryList(source, target)
+                                                             : ReadLegacyDirectoryList(source, target);
     if (error != LoadError::None) {
         return error;
     }
 
     std::memset(target.records, 0, sizeof(FileRecord) * static_cast<size_t>(target.recordCapacity));
-    return header.layoutVersion == LAYOUT_CURRENT ? ReadRecords(source, target)
-                                                  : ReadLegacyRecords(source, target);
+    return header.layoutVersion != LAYOUT_LEGACY ? ReadRecords(source, target)
+                                                 : ReadLegacyRecords(source, target);
 }
 
 SaveError WriteSignature(ByteSink& sink, const SignatureHeader& header, const DirectoryList& list,
@@ -198,6 +218,7 @@ SaveError WriteSignature(ByteSink& sink, const SignatureHeader& header, const Di
     if (sink.Write(&list, DIRECTORY_LIST_SIZE) != DIRECTORY_LIST_SIZE || !sink.Flush()) {
         return SaveError::DirectoryList;
     }
+    const size_t digestPart = header.layoutVersion == LAYOUT_DIGESTS ? DIGEST_PART_SIZE : 0;
     for (int i = 0; i < recordCapacity && records[i].path[0] != '\0'; ++i) {
         const FileRecord& record = records[i];
         // A path always ends within its field in memory; should one not,
@@ -208,7 +229,8 @@ SaveError WriteSignature(ByteSink& sink, const SignatureHeader& header, const Di
         int32_t storedLength = static_cast<int32_t>(length);
         if (sink.Write(&storedLength, PATH_LENGTH_SIZE) != PATH_LENGTH_SIZE ||
             sink.Write(record.path, length) != length ||
-            sink.Write(&record.details, DETAILS_SIZE) != DETAILS_SIZE) {
+            sink.Write(&record.details, DETAILS_SIZE) != DETAILS_SIZE ||
+            sink.Write(&record.hasDigest, digestPart) != digestPart) {
             return SaveError::Records;
         }
     }
@@ -226,7 +248,8 @@ LoadError LoadSignatureStream(ByteSource& source, const char* fileTitle)
                               appState.LoadedTable,
                               MAX_FILES,
                               appState.includeDriveLetter.load(std::memory_order_relaxed),
-                              appState.calculateChecksums.load(std::memory_order_relaxed)};
+                              appState.calculateChecksums.load(std::memory_order_relaxed),
+                              appState.useSha256.load(std::memory_order_relaxed)};
     LoadError error = ReadSignature(source, fileTitle, target);
     if (error != LoadError::None) {
         return error;
@@ -237,6 +260,7 @@ LoadError LoadSignatureStream(ByteSource& source, const char* fileTitle)
     }
     appState.includeDriveLetter.store(target.includeDriveLetter, std::memory_order_relaxed);
     appState.calculateChecksums.store(target.calculateChecksums, std::memory_order_relaxed);
+    appState.useSha256.store(target.useSha256, std::memory_order_relaxed);
     return LoadError::None;
 }
 
@@ -248,7 +272,8 @@ SaveError SaveSignatureStream(ByteSink& sink, const char* fileTitle)
         header = appState.header;
     }
     SetSignatureName(header, fileTitle);
-    header.layoutVersion = LAYOUT_CURRENT;
+    header.layoutVersion = SavedLayout();
+    header.digestKind = header.layoutVersion == LAYOUT_DIGESTS ? DIGEST_SHA256 : DIGEST_NONE;
     return WriteSignature(sink, header, appState.directoryList, appState.LoadedTable, MAX_FILES);
 }
 
@@ -256,7 +281,8 @@ void NameSavedSignature(const char* fileTitle)
 {
     std::lock_guard<std::mutex> lock(appState.textLock);
     SetSignatureName(appState.header, fileTitle);
-    appState.header.layoutVersion = LAYOUT_CURRENT;
+    appState.header.layoutVersion = SavedLayout();
+    appState.header.digestKind = appState.header.layoutVersion == LAYOUT_DIGESTS ? DIGEST_SHA256 : DIGEST_NONE;
 }
 
 const char* LoadErrorText(LoadError error)

@@ -9,7 +9,8 @@
 #include "sigfile/format.h"
 
 // Where a read puts what it takes from a file. The options are in and out:
-// a layout-0 file carries no checksum option, so that one is left as given.
+// a layout-0 file carries no checksum option, so that one is left as given;
+// useSha256 says whether the file holds SHA-256 digests.
 struct SignatureTarget {
     SignatureHeader* header;
     DirectoryList* directoryList;
@@ -17,9 +18,10 @@ struct SignatureTarget {
     int recordCapacity;
     int32_t includeDriveLetter;
     int32_t calculateChecksums;
+    int32_t useSha256;
 };
 
-// Reads a whole signature file of either layout. The header's name becomes
+// Reads a whole signature file of any layout. The header's name becomes
 // fileTitle; the stored one is never used. Every slot of the record table
 // is emptied before the records are read, so no record of an earlier
 // signature survives after the file's. On failure the target is left
@@ -28,10 +30,10 @@ struct SignatureTarget {
 // used, and a file with more records than the table has slots is refused.
 LoadError ReadSignature(ByteSource& source, const char* fileTitle, SignatureTarget& target);
 
-// Writes layout 1: the header and the directory list as given, then every
-// record of the table up to its first empty slot (at most recordCapacity).
-// Sets nothing: the caller puts the name and layoutVersion into the header
-// it passes.
+// Writes the header and the directory list as given, then every record of
+// the table up to its first empty slot (at most recordCapacity), in the
+// header's layout: 1, or 2 with each record's digest. Sets nothing: the
+// caller puts the name, layoutVersion and digestKind into the header.
 SaveError WriteSignature(ByteSink& sink, const SignatureHeader& header, const DirectoryList& list,
                          const FileRecord* records, int recordCapacity);
 
@@ -44,7 +46,9 @@ void SetSignatureName(SignatureHeader& header, const char* fileTitle);
 // loaded" (the directory list and the table are already partly replaced).
 LoadError LoadSignatureStream(ByteSource& source, const char* fileTitle);
 
-// Writes the shared state's signature under the name fileTitle. Leaves the
+// Writes the shared state's signature under the name fileTitle: layout 2
+// when its directory list says it holds SHA-256 digests, else layout 1,
+// byte for byte as it always was. Leaves the
 // shared state as it is: only a save that has fully succeeded renames the
 // signature, through NameSavedSignature.
 SaveError SaveSignatureStream(ByteSink& sink, const char* fileTitle);

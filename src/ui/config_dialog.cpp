@@ -122,9 +122,18 @@ INT_PTR OnNotify(NMHDR* header)
     }
 }
 
+bool Checked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
+
+// SHA-256 goes with checksums: its box can be changed only while they are on.
+void EnableSha256Box(HWND dialog)
+{
+    EnableWindow(GetDlgItem(dialog, IDC_CONFIG_SHA256), Checked(dialog, IDC_CONFIG_CHECKSUMS) ? TRUE : FALSE);
+}
+
 void OnOk(HWND dialog)
 {
     appState.calculateChecksums.store(IsDlgButtonChecked(dialog, IDC_CONFIG_CHECKSUMS) == BST_CHECKED ? 1 : 0);
+    appState.useSha256.store(Checked(dialog, IDC_CONFIG_SHA256) ? 1 : 0);
     appState.includeDriveLetter.store(IsDlgButtonChecked(dialog, IDC_CONFIG_DRIVE_LETTER) == BST_CHECKED ? 1 : 0);
     EndDialog(dialog, 0);
 }
@@ -158,6 +167,9 @@ INT_PTR OnCommand(HWND dialog, int id)
         return FALSE;
     case IDC_CONFIG_REMOVE:
         RemoveDirectories(dialog);
+        return FALSE;
+    case IDC_CONFIG_CHECKSUMS:
+        EnableSha256Box(dialog);
         return FALSE;
     default:
         return FALSE;
@@ -205,6 +217,8 @@ void InitConfigDialog(HWND dialog)
 
     CheckDlgButton(dialog, IDC_CONFIG_CHECKSUMS, appState.calculateChecksums.load() != 0 ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(dialog, IDC_CONFIG_DRIVE_LETTER, appState.includeDriveLetter.load() != 0 ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(dialog, IDC_CONFIG_SHA256, appState.useSha256.load() != 0 ? BST_CHECKED : BST_UNCHECKED);
+    EnableSha256Box(dialog);
 }
 
 int CALLBACK CompareDirectoryItems(LPARAM slotA, LPARAM slotB, LPARAM column)

@@ -56,11 +56,13 @@ struct Generator {
         return path;
     }
 
-    void Details(FileDetails& d)
+    void Details(FileRecord& r)
     {
         auto bit = [&] { return static_cast<uint32_t>(Below(2)); };
-        d = {Chance(90) ? 0x20u : 0x21u, {bit(), bit()}, {bit(), bit()},
-             Chance(90) ? 10 : (uint64_t{1} << 32) + 10, static_cast<uint32_t>(Below(3)), bit() * CHECKSUM_NOT_TAKEN};
+        r.details = {Chance(90) ? 0x20u : 0x21u, {bit(), bit()}, {bit(), bit()},
+                     Chance(90) ? 10 : (uint64_t{1} << 32) + 10, static_cast<uint32_t>(Below(3)), bit() * CHECKSUM_NOT_TAKEN};
+        r.hasDigest = static_cast<uint8_t>(Below(3));  // 2 is no valid flag: only 1 means a digest
+        r.digest[Below(DIGEST_SIZE)] = static_cast<uint8_t>(bit());
     }
 
     std::mt19937 rng;
@@ -99,7 +101,7 @@ std::vector<std::string> Edit(const std::vector<std::string>& loaded, Generator&
 // Fills both tables with random details (matching slots mostly keep them)
 // and compares; true when the cap on entries was reached.
 bool CompareWithReference(const std::vector<std::string>& loaded, const std::vector<std::string>& scan,
-                          Generator& g, bool checksums)
+                          Generator& g, ContentCheck content)
 {
     // Clearing only the slots used before keeps the many runs quick.
     static size_t scanUsed = MAX_FILES, loadedUsed = MAX_FILES;
@@ -109,16 +111,16 @@ bool CompareWithReference(const std::vector<std::string>& loaded, const std::vec
     loadedUsed = loaded.size();
     for (size_t i = 0; i < loaded.size(); ++i) {
         std::strcpy(loadedTable[i].path, loaded[i].c_str());
-        g.Details(loadedTable[i].details);
+        g.Details(loadedTable[i]);
     }
     for (size_t i = 0; i < scan.size(); ++i) {
         std::strcpy(scanTable[i].path, scan[i].c_str());
-        g.Details(scanTable[i].details);
-        if (i < loaded.size() && g.Chance(80)) scanTable[i].details = loadedTable[i].details;
+        g.Details(scanTable[i]);
+        if (i < loaded.size() && g.Chance(80)) std::memcpy(&scanTable[i].details, &loadedTable[i].details, sizeof(FileRecord) - RECORD_PATH_SIZE);
     }
     std::memset(&found, 0x5A, sizeof found);  // leftovers of an earlier run
-    WalkDifferences(scanTable, loadedTable, checksums, found);
-    ReferenceWalk(scanTable, loadedTable, checksums, expected);
+    WalkDifferences(scanTable, loadedTable, content, found);
+    ReferenceWalk(scanTable, loadedTable, content, expected);
     EXPECT_EQ(found.droppedCount, expected.droppedCount);
     EXPECT_EQ(Of(found), Of(expected));
     // The report groups them by kind, each kind in the order recorded.
@@ -152,7 +154,7 @@ TEST(DifferenceWalk, SameEntriesAsThePlainRulesOnRandomAndFullTables)
         if (seed == 123 || (!full && g.Chance(5))) std::swap(scan, loaded);
         // Unsorted tables are no valid input, but must still give the same.
         if (!full && g.Chance(5)) std::shuffle(scan.begin(), scan.end(), g.rng);
-        capped += CompareWithReference(loaded, scan, g, full || g.Chance(50));
+        capped += CompareWithReference(loaded, scan, g, full ? ContentCheck::Digests : static_cast<ContentCheck>(g.Below(3)));
     }
     EXPECT_GT(capped, 0) << "no run reached the cap on entries";
 }

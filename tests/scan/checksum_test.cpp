@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <random>
 #include <string>
@@ -66,9 +67,25 @@ TEST(Checksum, FilesAndBlocksGiveThePerByteDefinitionUntilAReadErrorOrAStop)
         buffer[0] = 'a', buffer[1] = 'b', buffer[2] = 'c';
         return 3;
     };
-    EXPECT_EQ(ChecksumBlocks(read, &calls), 97u + 2 * 98 + 3 * 99);
+    FileDigest digest;
+    EXPECT_EQ(ChecksumBlocks(read, &calls, nullptr, nullptr, nullptr, &digest), 97u + 2 * 98 + 3 * 99);
+    EXPECT_FALSE(digest.whole);
+    // The same pass takes the SHA-256 of data read to its end.
+    std::pair<const unsigned char*, size_t> rest = {data.data(), data.size()};
+    auto fromMemory = [](void* s, unsigned char* buffer, size_t size) -> long {
+        auto& r = *static_cast<std::pair<const unsigned char*, size_t>*>(s);
+        size_t n = std::min(size, r.second);
+        std::copy(r.first, r.first + n, buffer), r.first += n, r.second -= n;
+        return static_cast<long>(n);
+    };
+    ChecksumBlocks(fromMemory, &rest, nullptr, nullptr, nullptr, &digest);
+    Sha256 sha;
+    unsigned char expected[SHA256_DIGEST_SIZE];
+    Sha256Begin(sha), Sha256Add(sha, data.data(), data.size()), Sha256End(sha, expected);
+    EXPECT_TRUE(digest.whole && std::equal(expected, expected + sizeof expected, digest.bytes));
     auto stopAfterRead = [](void*, unsigned char* buffer, size_t) -> long { return appState.stopRequested = buffer[0] = 1; };
-    EXPECT_EQ(ChecksumBlocks(stopAfterRead, nullptr), 0u);
+    EXPECT_EQ(ChecksumBlocks(stopAfterRead, nullptr, nullptr, nullptr, nullptr, &digest), 0u);
+    EXPECT_FALSE(digest.whole);
     EXPECT_EQ(ChecksumOf({'a'}), 0u);
     appState.stopRequested = 0;
 }

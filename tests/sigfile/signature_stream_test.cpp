@@ -36,18 +36,23 @@ struct SignatureBytes {
         std::strcpy(header.name, "stored name");
         header.layoutVersion = layout;
         header.legacyDriveLetterFlag = 1;
+        header.digestKind = list.digestKind = layout == LAYOUT_DIGESTS ? DIGEST_SHA256 : DIGEST_NONE;
     }
     SignatureBytes& Raw(const void* data, size_t size)
     {
         tail.insert(tail.end(), static_cast<const unsigned char*>(data), static_cast<const unsigned char*>(data) + size);
         return *this;
     }
-    // A layout-1 record with any stated length and path bytes.
-    SignatureBytes& RawRecord(int32_t length, const std::string& path, uint32_t n = 0)
+    // A layout-1 or -2 record with any stated length and path bytes; in
+    // layout 2 a digest of n's bytes (hasDigest 1 for odd n).
+    SignatureBytes& RawRecord(int32_t length, const std::string& path, uint32_t n = 0, uint8_t hasDigest = 2)
     {
         FileDetails details = DetailsFor(n);
-        Raw(&length, sizeof length).Raw(path.data(), path.size());
-        return Raw(&details, sizeof details);
+        Raw(&length, sizeof length).Raw(path.data(), path.size()).Raw(&details, sizeof details);
+        if (header.layoutVersion != LAYOUT_DIGESTS) return *this;
+        unsigned char digest[1 + DIGEST_SIZE] = {static_cast<uint8_t>(hasDigest == 2 ? n % 2 : hasDigest)};
+        std::memset(digest + 1, digest[0] * static_cast<int>(n), DIGEST_SIZE);
+        return Raw(digest, sizeof digest);
     }
     // A well-formed record of the layout.
     SignatureBytes& Record(const std::string& path, uint32_t n = 0)
@@ -56,7 +61,7 @@ struct SignatureBytes {
         FileRecord record = {};
         std::strncpy(record.path, path.c_str(), RECORD_PATH_SIZE - 1);
         record.details = DetailsFor(n);
-        return Raw(&record, sizeof record);
+        return Raw(&record, LEGACY_RECORD_SIZE);
     }
     // The whole file; cut drops that many bytes from its end.
     std::vector<unsigned char> Bytes(size_t cut = 0) const
@@ -80,7 +85,7 @@ struct Loaded {
     SignatureHeader header{};
     DirectoryList list{};
     FileRecord records[CAPACITY + 1]{};
-    SignatureTarget target{&header, &list, records, CAPACITY, 0, 0};
+    SignatureTarget target{&header, &list, records, CAPACITY, 0, 0, 0};
     LoadError error = LoadError::None;
 };
 
@@ -135,7 +140,7 @@ SignatureBytes Sig(uint8_t layout, int records, int32_t directoryCount = 0)
 
 
 
-constexpr uint8_t OLD = LAYOUT_LEGACY, NEW = LAYOUT_CURRENT;
+constexpr uint8_t OLD = LAYOUT_LEGACY, NEW = LAYOUT_CURRENT, SHA = LAYOUT_DIGESTS;
 
 }  // namespace
 
@@ -154,7 +159,18 @@ TEST(SignatureRead, EachDamageGivesItsErrorAtItsBoundary)
         {"header one byte short", [&] { return Bytes(good.begin(), good.begin() + 335); }, E::HeaderShort},
         {"magic", [&] { Bytes b = good; b[0] ^= 1; return b; }, E::BadMagic},
         {"magic's NUL", [&] { Bytes b = good; b[MAGIC_SIZE - 1] = 'x'; return b; }, E::BadMagic},
-        {"layout 2", [] { return SignatureBytes(2).Bytes(); }, E::UnknownLayout},
+        {"layout 3", [] { return SignatureBytes(3).Bytes(); }, E::UnknownLayout},
+        {"layout 2, digest kind unknown", [] { SignatureBytes s(SHA); s.header.digestKind = 2; return s.Bytes(); }, E::UnknownLayout},
+        {"layout 2, list says no digests", [] { SignatureBytes s(SHA); s.list.digestKind = 0; return s.Bytes(); }, E::CorruptDirectories},
+        {"layout 2 block short", [] { return Sig(SHA, 0).Bytes(1); }, E::DirectoriesShort},
+        {"layout 2, 31 directories", [] { return Sig(SHA, 0, 31).Bytes(); }, E::CorruptDirectories},
+        {"layout 2, path length 300", [&] { return Sig(SHA, 1).RawRecord(300, p300).Bytes(); }, E::BadPathLength},
+        {"layout 2, digest flag 2", [] { return Sig(SHA, 1).RawRecord(2, "\\x", 0, 2 + 1).Record("\\z").Bytes(); }, E::Record},
+        {"layout 2, ends in digest", [] { return Sig(SHA, 2).Bytes(1); }, E::None},
+        {"layout 2, ends at flag", [] { return Sig(SHA, 2).Bytes(DIGEST_SIZE); }, E::None},
+        {"layout 2, cut record mid-file", [] { return Sig(SHA, 1).RawRecord(0, "").Record("\\z").Bytes(); }, E::Record},
+        {"layout 2 table full", [] { return Sig(SHA, CAPACITY).Bytes(); }, E::None},
+        {"layout 2, one record too many", [] { return Sig(SHA, CAPACITY + 1).Bytes(); }, E::Record},
         {"legacy block short", [] { return Sig(OLD, 0).Bytes(1); }, E::LegacyDirectoriesShort},
         {"block short", [] { return Sig(NEW, 0).Bytes(1); }, E::DirectoriesShort},
         {"30 directories", [] { return Sig(NEW, 0, 30).Bytes(); }, E::None},
@@ -184,10 +200,10 @@ TEST(SignatureRead, EachDamageGivesItsErrorAtItsBoundary)
         {"ends in details", [] { return Sig(NEW, 1).Record("\\last.txt").Bytes(1); }, E::None},
         {"ends in path", [] { return Sig(NEW, 1).Record("\\last.txt").Bytes(36 + 5); }, E::None},
         {"ends in length", [] { return Sig(NEW, 1).Record("\\last.txt").Bytes(36 + 9 + 2); }, E::None},
-        {"legacy path without NUL", [&] { return Sig(OLD, 1).Raw(&unterminated, sizeof unterminated).Bytes(); },
+        {"legacy path without NUL", [&] { return Sig(OLD, 1).Raw(&unterminated, LEGACY_RECORD_SIZE).Bytes(); },
          E::LegacyRecord},
         {"legacy empty path hiding records",
-         [&] { return Sig(OLD, 1).Raw(&empty, sizeof empty).Record("\\hidden").Bytes(); }, E::LegacyRecord},
+         [&] { return Sig(OLD, 1).Raw(&empty, LEGACY_RECORD_SIZE).Record("\\hidden").Bytes(); }, E::LegacyRecord},
         {"table full", [] { return Sig(NEW, CAPACITY).Bytes(); }, E::None},
         {"one record too many", [] { return Sig(NEW, CAPACITY + 1).Bytes(); }, E::Record},
         {"table full, then a cut length", [] { return Sig(NEW, CAPACITY).Raw("\x05\x00", 2).Bytes(); }, E::None},
@@ -213,7 +229,7 @@ TEST(SignatureRead, EachDamageGivesItsErrorAtItsBoundary)
 TEST(SignatureRead, ARecordCutShortByTheEndKeepsWhatArrivedButAReadErrorFails)
 {
     SignatureBytes sig = Sig(NEW, 1).Record("\\last.txt", 9);
-    FileRecord expected = {"\\last.txt", DetailsFor(9)};
+    FileRecord expected = {"\\last.txt", DetailsFor(9), 0, {}};
     reinterpret_cast<unsigned char*>(&expected)[sizeof expected - 1] = 0;
     Loaded inDetails = Read(sig.Bytes(1));
     EXPECT_EQ(std::memcmp(&inDetails.records[1], &expected, sizeof expected), 0);
@@ -221,7 +237,7 @@ TEST(SignatureRead, ARecordCutShortByTheEndKeepsWhatArrivedButAReadErrorFails)
     // A layout-0 record cut short gets its NUL inside its field.
     FileRecord unterminated;
     std::memset(&unterminated, 'x', sizeof unterminated);
-    Loaded legacy = Read(Sig(OLD, 1).Raw(&unterminated, sizeof unterminated).Bytes(10));
+    Loaded legacy = Read(Sig(OLD, 1).Raw(&unterminated, LEGACY_RECORD_SIZE).Bytes(10));
     ASSERT_EQ(legacy.error, LoadError::None);
     EXPECT_EQ(std::strlen(legacy.records[1].path), 299u);
 
@@ -238,7 +254,7 @@ TEST(SignatureWrite, EachFailureIsToldByThePartItStruck)
 {
     SignatureHeader header{};
     DirectoryList list{};
-    FileRecord records[3] = {{"\\a", {}}, {"\\b", {}}, {}};
+    FileRecord records[3] = {{"\\a", {}, 0, {}}, {"\\b", {}, 0, {}}, {}};
     const struct { size_t goodBytes; SaveError expected; } cases[] = {
         {0, SaveError::Header}, {335, SaveError::Header}, {336, SaveError::DirectoryList},
         {8263, SaveError::DirectoryList}, {8264, SaveError::Records}, {8264 + 42 + 41, SaveError::Records},
@@ -285,7 +301,7 @@ TEST(SignatureState, FullTablesRoundTripAndLegacyFilesSaveAsTheCurrentLayout)
     ASSERT_EQ(load(bytes), LoadError::None);
     EXPECT_STREQ(appState.header.name, "loaded.sig");
     EXPECT_EQ(appState.calculateChecksums, 1);
-    FileRecord last = {"\\d\\099999.bin", DetailsFor(MAX_FILES - 1)}, first = {"C:\\old\\a", DetailsFor(1)};
+    FileRecord last = {"\\d\\099999.bin", DetailsFor(MAX_FILES - 1), 0, {}}, first = {"C:\\old\\a", DetailsFor(1), 0, {}};
     EXPECT_EQ(std::memcmp(&appState.LoadedTable[MAX_FILES - 1], &last, sizeof last), 0);
     Bytes more = SignatureBytes(NEW).Record("\\x").Bytes();
     bytes.insert(bytes.end(), more.begin() + CURRENT_RECORDS_OFFSET, more.end());
@@ -301,7 +317,7 @@ TEST(SignatureState, FullTablesRoundTripAndLegacyFilesSaveAsTheCurrentLayout)
     legacy.header.legacyDriveLetterFlag = 0;
     ASSERT_EQ(load(legacy.Record("C:\\old\\a", 1).Record("C:\\old\\b", 2).Bytes()), LoadError::None);
     EXPECT_EQ(appState.includeDriveLetter + appState.calculateChecksums, 2);
-    DirectoryList list{2, 1, 1, {"C:\\old", "C:\\old\\skip"}, {}, {Include, Exclude}};
+    DirectoryList list{2, 1, 1, {"C:\\old", "C:\\old\\skip"}, DIGEST_NONE, 0, {Include, Exclude}};
     EXPECT_EQ(std::memcmp(&appState.directoryList, &list, sizeof list), 0);
     appState.LoadedTable[1].path[0] = '\0';
     bytes = save("again.sig");
@@ -311,4 +327,23 @@ TEST(SignatureState, FullTablesRoundTripAndLegacyFilesSaveAsTheCurrentLayout)
     EXPECT_EQ(appState.includeDriveLetter + appState.calculateChecksums, 2);
     EXPECT_EQ(std::memcmp(&appState.LoadedTable[0], &first, sizeof first), 0);
     EXPECT_EQ(appState.LoadedTable[1].path[0] + appState.LoadedTable[1].details.size, 0u);  // nothing left
+}
+
+// Layout 2 turns checksums and SHA-256 on and keeps every digest: saved,
+// loaded and saved again, it comes out byte for byte as it went in.
+TEST(SignatureState, Layout2RoundTripsByteForByte)
+{
+    auto roundTrip = [](const Bytes& bytes) {
+        MemorySource source(bytes.data(), bytes.size());
+        EXPECT_EQ(LoadSignatureStream(source, "stored name"), LoadError::None);
+        MemorySink sink;
+        EXPECT_EQ(SaveSignatureStream(sink, "stored name"), SaveError::None);
+        return sink.bytes();
+    };
+    ResetSignature(nullptr);
+    const Bytes bytes = Sig(SHA, 3, 0).Bytes();
+    EXPECT_EQ(roundTrip(bytes), bytes);
+    EXPECT_EQ(appState.calculateChecksums + appState.useSha256, 2);
+    EXPECT_EQ(appState.LoadedTable[1].hasDigest + appState.LoadedTable[1].digest[DIGEST_SIZE - 1], 2);
+    EXPECT_EQ(roundTrip(roundTrip(bytes)), bytes);
 }

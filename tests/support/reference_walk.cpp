@@ -14,10 +14,14 @@ void Record(DifferenceTable& table, int32_t kind, int32_t scanIndex, int32_t loa
 
 bool Same(const FileTime& a, const FileTime& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
-int32_t Details(const FileDetails& a, const FileDetails& b, bool checksums)
+int32_t Details(const FileRecord& s, const FileRecord& l, ContentCheck content)
 {
+    const FileDetails &a = s.details, &b = l.details;
+    bool stopped = a.reserved == CHECKSUM_NOT_TAKEN, sums = content != ContentCheck::None;
     if (a.size != b.size) return Size;
-    if (checksums && a.checksum != b.checksum && b.checksum != 0 && a.reserved != CHECKSUM_NOT_TAKEN) return Checksum;
+    if (sums && !stopped && a.checksum != b.checksum && b.checksum != 0) return Checksum;
+    bool digestLost = s.hasDigest != 1 || std::memcmp(s.digest, l.digest, DIGEST_SIZE) != 0;
+    if (content == ContentCheck::Digests && !stopped && l.hasDigest == 1 && digestLost) return Checksum;
     if (!Same(a.creationTime, b.creationTime)) return CreationTime;
     if (!Same(a.lastWriteTime, b.lastWriteTime)) return ModifyTime;
     return a.attributes != b.attributes ? Attributes : 0;
@@ -25,14 +29,14 @@ int32_t Details(const FileDetails& a, const FileDetails& b, bool checksums)
 
 }  // namespace
 
-void ReferenceWalk(const RecordTable& scan, const RecordTable& loaded, bool checksums, DifferenceTable& table)
+void ReferenceWalk(const RecordTable& scan, const RecordTable& loaded, ContentCheck content, DifferenceTable& table)
 {
     table.entryCount = table.droppedCount = 0;
     int s = 0, l = 0;
     while (s < MAX_FILES && l < MAX_FILES) {
         const char* S = scan[s].path;
         if (ComparePathTexts(S, loaded[l].path) == 0) {
-            if (int32_t kind = Details(scan[s].details, loaded[l].details, checksums)) Record(table, kind, s, l);
+            if (int32_t kind = Details(scan[s], loaded[l], content)) Record(table, kind, s, l);
             ++s, ++l;
             continue;
         }
