@@ -10,19 +10,21 @@ namespace {
 constexpr char USAGE[] =
     "Usage:\n"
     "  olvarin-cli create FILE.sig --include DIR [--include DIR ...] [--exclude DIR ...]\n"
-    "                     [--checksums] [--drive-letter] [--quiet]\n"
+    "                     [--checksums] [--sha256] [--drive-letter] [--quiet]\n"
     "  olvarin-cli compare FILE.sig [--report FILE.txt] [--quiet]\n"
     "  olvarin-cli show FILE.sig [--records]\n"
     "  olvarin-cli --help | --version\n"
     "\n"
     "create   records every file under the Include directories, but those under an\n"
-    "         Exclude directory, and saves the signature to FILE.sig.\n"
+    "         Exclude directory, and saves the signature to FILE.sig. --sha256 also\n"
+    "         records each file's SHA-256 digest (with --checksums, which it implies).\n"
     "compare  walks the directories stored in FILE.sig with its options and, when\n"
     "         anything differs, writes the result report to FILE.txt (by default\n"
     "         olvarinresult.txt in Documents\\Quillory\\Olvarin).\n"
     "show     prints the signature's header, options and directories; --records\n"
     "         adds one tab-separated line per file: path, size, attributes (hex),\n"
-    "         creation and last-write time (UTC), checksum or '-'.\n"
+    "         creation and last-write time (UTC), checksum or '-', and for a\n"
+    "         signature with SHA-256 the digest in hex or '-'.\n"
     "--quiet  no progress line while the walk runs. Ctrl+C stops the walk and\n"
     "         writes nothing.\n"
     "\n"
@@ -75,6 +77,8 @@ std::string ParseArguments(int argc, char** argv, CommandLine& line)
             }
         } else if (create && word == "--checksums") {
             line.checksums = true;
+        } else if (create && word == "--sha256") {
+            line.checksums = line.sha256 = true;
         } else if (create && word == "--drive-letter") {
             line.driveLetter = true;
         } else if ((create || compare) && word == "--quiet") {

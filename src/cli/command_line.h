@@ -19,6 +19,7 @@ struct CommandLine {
     std::string report;
     std::vector<std::pair<int32_t, std::string>> entries;  // action, path
     bool checksums = false;
+    bool sha256 = false;  // implies checksums
     bool driveLetter = false;
     bool quiet = false;
     bool records = false;

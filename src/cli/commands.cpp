@@ -12,6 +12,7 @@
 #include "model/panel_format.h"
 #include "scan/directory_rules.h"
 #include "scan/operation.h"
+#include "sigfile/format.h"
 #include "sigfile/signature_file.h"
 
 namespace {
@@ -119,6 +120,7 @@ int RunCreate(const CommandLine& line)
         return EXIT_FAILED;
     }
     appState.calculateChecksums.store(line.checksums ? 1 : 0);
+    appState.useSha256.store(line.sha256 ? 1 : 0);
     appState.includeDriveLetter.store(line.driveLetter ? 1 : 0);
     int scanned = Scan(Create, line.quiet);
     if (scanned != EXIT_SAME) {
@@ -178,7 +180,8 @@ int RunShow(const CommandLine& line)
                 SIGNATURE_NAME_SIZE, header.name, header.layoutVersion, static_cast<int>(header.directoryCount),
                 static_cast<int>(header.fileCount), static_cast<long long>(header.totalBytes), megabytes);
     bool checksums = appState.calculateChecksums.load() != 0;
-    std::printf("Checksums: %s\nDrive letter: %s\n", checksums ? "yes" : "no",
+    bool digests = header.layoutVersion == LAYOUT_DIGESTS;
+    std::printf("Checksums: %s\nDrive letter: %s\n", digests ? "SHA-256" : checksums ? "yes" : "no",
                 appState.includeDriveLetter.load() != 0 ? "yes" : "no");
     for (int slot = 0; slot < MAX_DIRECTORIES; ++slot) {
         int32_t action = list.actions[slot];
@@ -195,10 +198,15 @@ int RunShow(const CommandLine& line)
         PrintTime(record.details.creationTime);
         PrintTime(record.details.lastWriteTime);
         if (checksums) {
-            std::printf("\t%u\n", static_cast<unsigned>(record.details.checksum));
+            std::printf("\t%u", static_cast<unsigned>(record.details.checksum));
         } else {
-            std::printf("\t-\n");
+            std::printf("\t-");
         }
+        if (digests) {
+            std::printf("\t%s", record.hasDigest == 1 ? "" : "-");
+            for (int b = 0; record.hasDigest == 1 && b < DIGEST_SIZE; ++b) std::printf("%02x", record.digest[b]);
+        }
+        std::printf("\n");
     }
     return EXIT_SAME;
 }

@@ -203,3 +203,25 @@ TEST(Cli, UnderWow64AChangeInTheRealSystem32IsFound)
     EXPECT_EQ(changed.exitCode, 1u);
     EXPECT_NE(changed.out.find("\nDifferent size: 1\n"), std::string::npos);
 }
+
+// A change that keeps the size, the times and the positional sum (two more
+// in the first byte, one less in the second) is found with SHA-256 and
+// missed without; show prints the digest that sha256sum gives.
+TEST(Cli, Sha256FindsAChangeTheChecksumMisses)
+{
+    std::string tree = MakeTestFolder("cli-sha256"), sigs = MakeTestFolder("cli-sha256-files");
+    WriteTestFile(tree + "\\f.bin", "ab");
+    SetTimes(tree + "\\f.bin", {0, 0x01D00000});
+    for (std::string option : {"--checksums", "--sha256"}) {
+        EXPECT_EQ(RunCli({"create", sigs + "\\" + option.substr(2) + ".sig", "--include", tree, option}).exitCode, 0u);
+    }
+    Outcome shown = RunCli({"show", sigs + "\\sha256.sig", "--records"});
+    EXPECT_NE(shown.out.find("\nChecksums: SHA-256\n"), std::string::npos);
+    EXPECT_NE(shown.out.find("\t1058\tfb8e20fc2e4c3f248c60c39bd652f3c1347298bb977b8b4d5903b85055620603\n"), std::string::npos);
+    WriteTestFile(tree + "\\f.bin", "ca");
+    SetTimes(tree + "\\f.bin", {0, 0x01D00000});
+    EXPECT_EQ(RunCli({"compare", sigs + "\\checksums.sig", "--report", sigs + "\\report.txt"}).exitCode, 0u);
+    Outcome found = RunCli({"compare", sigs + "\\sha256.sig", "--report", sigs + "\\report.txt"});
+    EXPECT_EQ(found.exitCode, 1u);
+    EXPECT_NE(found.out.find("\nDifferent checksum: 1\n"), std::string::npos);
+}
