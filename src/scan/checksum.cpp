@@ -133,7 +133,7 @@ long ReadStream(void* source, unsigned char* buffer, size_t size)
 
 }  // namespace
 
-uint32_t ChecksumStream(std::FILE* stream)
+uint32_t ChecksumStream(std::FILE* stream, FileDigest* digest)
 {
-    return ChecksumBlocks(ReadStream, stream);
+    return ChecksumBlocks(ReadStream, stream, nullptr, nullptr, nullptr, digest);
 }

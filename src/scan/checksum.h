@@ -6,6 +6,14 @@
 
 #include "scan/sha256.h"
 
+// A file's SHA-256, taken in the same pass as its checksum when asked for.
+// It counts (whole) only when the data was read to its end, without a read
+// error or a Stop.
+struct FileDigest {
+    bool whole;
+    unsigned char bytes[SHA256_DIGEST_SIZE];
+};
+
 // The content checksum: sum over i of i * b[i] (i the 1-based position), plus
 // 255 * (N + 1) for the read that finds the end of the file, all modulo 2^32.
 // Signature files store this value, so it is computed exactly so.
@@ -16,7 +24,7 @@
 // a sum cut short is no checksum, and stored it would later show the file as
 // changed. A read error ends the sum where the error struck, without the
 // end-of-file term.
-uint32_t ChecksumStream(std::FILE* stream);
+uint32_t ChecksumStream(std::FILE* stream, FileDigest* digest = nullptr);
 
 // The same sum over any source of blocks. read fills up to size bytes and
 // returns how many it gave, 0 at the end of the data, or -1 on a read error.
@@ -25,14 +33,6 @@ uint32_t ChecksumStream(std::FILE* stream);
 // running sum goes to progress(context, sum), or into
 // appState.currentChecksum when progress is nullptr: several files summed
 // at once must not all write the one sum that the panel shows.
-//
-// With digest given, the same pass also takes the SHA-256 of the data; it
-// counts (whole) only when the data was read to its end, without a read
-// error or a Stop.
-struct FileDigest {
-    bool whole;
-    unsigned char bytes[SHA256_DIGEST_SIZE];
-};
 using ChecksumRead = long (*)(void* source, unsigned char* buffer, size_t size);
 using ChecksumProgress = void (*)(void* context, uint32_t sum);
 uint32_t ChecksumBlocks(ChecksumRead read, void* source, unsigned char* block = nullptr,

@@ -18,12 +18,12 @@ uint32_t PlainSum(const unsigned char* bytes, size_t n, uint32_t sum, uint32_t& 
     return sum;
 }
 
-uint32_t ChecksumOf(const std::vector<unsigned char>& bytes)
+uint32_t ChecksumOf(const std::vector<unsigned char>& bytes, FileDigest* digest = nullptr)
 {
     std::FILE* f = std::tmpfile();
     if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
     std::rewind(f);
-    uint32_t sum = ChecksumStream(f);
+    uint32_t sum = ChecksumStream(f, digest);
     std::fclose(f);
     return sum;
 }
@@ -71,14 +71,7 @@ TEST(Checksum, FilesAndBlocksGiveThePerByteDefinitionUntilAReadErrorOrAStop)
     EXPECT_EQ(ChecksumBlocks(read, &calls, nullptr, nullptr, nullptr, &digest), 97u + 2 * 98 + 3 * 99);
     EXPECT_FALSE(digest.whole);
     // The same pass takes the SHA-256 of data read to its end.
-    std::pair<const unsigned char*, size_t> rest = {data.data(), data.size()};
-    auto fromMemory = [](void* s, unsigned char* buffer, size_t size) -> long {
-        auto& r = *static_cast<std::pair<const unsigned char*, size_t>*>(s);
-        size_t n = std::min(size, r.second);
-        std::copy(r.first, r.first + n, buffer), r.first += n, r.second -= n;
-        return static_cast<long>(n);
-    };
-    ChecksumBlocks(fromMemory, &rest, nullptr, nullptr, nullptr, &digest);
+    ChecksumOf(data, &digest);
     Sha256 sha;
     unsigned char expected[SHA256_DIGEST_SIZE];
     Sha256Begin(sha), Sha256Add(sha, data.data(), data.size()), Sha256End(sha, expected);
