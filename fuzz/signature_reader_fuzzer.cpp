@@ -40,9 +40,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (const auto& path : first.list.paths) Require(Terminated(path, DIRECTORY_PATH_SIZE));
     for (const FileRecord& record : first.records) Require(Terminated(record.path, RECORD_PATH_SIZE));
 
-    // Save what was loaded and load it back: the same signature, record for
-    // record up to the first empty slot, and nothing after it.
-    first.header.layoutVersion = LAYOUT_CURRENT;
+    // Save what was loaded, in the layout the program would, and load it
+    // back: the same signature, record for record (digests included) up to
+    // the first empty slot, and nothing after it.
+    const bool digests = first.list.digestKind == DIGEST_SHA256;
+    Require(digests == (target.useSha256 != 0) && (digests || first.list.digestKind == DIGEST_NONE));
+    first.header.layoutVersion = digests ? LAYOUT_DIGESTS : LAYOUT_CURRENT;
     MemorySink sink;
     Require(WriteSignature(sink, first.header, first.list, first.records, CAPACITY) == SaveError::None);
     MemorySource again(sink.bytes().data(), sink.bytes().size());
@@ -51,13 +54,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Require(std::memcmp(&first.header, &second.header, sizeof first.header) == 0 &&
             std::memcmp(&first.list, &second.list, sizeof first.list) == 0);
     Require(target2.includeDriveLetter == static_cast<int8_t>(first.list.includeDriveLetter) &&
-            target2.calculateChecksums == static_cast<int8_t>(first.list.calculateChecksums));
+            target2.calculateChecksums == (digests ? 1 : static_cast<int8_t>(first.list.calculateChecksums)));
     bool ended = false;
     for (int i = 0; i < CAPACITY; ++i) {
         ended = ended || first.records[i].path[0] == '\0';
         Require(ended ? second.records[i].path[0] == '\0'
                       : std::strcmp(first.records[i].path, second.records[i].path) == 0 &&
-                            std::memcmp(&first.records[i].details, &second.records[i].details, sizeof(FileDetails)) == 0);
+                            std::memcmp(&first.records[i].details, &second.records[i].details,
+                                        sizeof(FileRecord) - RECORD_PATH_SIZE) == 0);
     }
     return 0;
 }
