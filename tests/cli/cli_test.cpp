@@ -212,9 +212,8 @@ TEST(Cli, Sha256FindsAChangeTheChecksumMisses)
     std::string tree = MakeTestFolder("cli-sha256"), sigs = MakeTestFolder("cli-sha256-files");
     WriteTestFile(tree + "\\f.bin", "ab");
     SetTimes(tree + "\\f.bin", {0, 0x01D00000});
-    for (std::string option : {"--checksums", "--sha256"}) {
+    for (std::string option : {"--checksums", "--sha256"})
         EXPECT_EQ(RunCli({"create", sigs + "\\" + option.substr(2) + ".sig", "--include", tree, option}).exitCode, 0u);
-    }
     Outcome shown = RunCli({"show", sigs + "\\sha256.sig", "--records"});
     EXPECT_NE(shown.out.find("\nChecksums: SHA-256\n"), std::string::npos);
     EXPECT_NE(shown.out.find("\t1058\tfb8e20fc2e4c3f248c60c39bd652f3c1347298bb977b8b4d5903b85055620603\n"), std::string::npos);

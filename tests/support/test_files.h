@@ -13,10 +13,8 @@ void WriteTestFile(const std::string& path, const std::string& contents);
 // The same by a wide path, for names and lengths the ANSI functions cannot reach.
 void WriteTestFile(const std::wstring& path, const std::string& contents);
 
-// Whether this is a 32-bit program on 64-bit Windows, where System32 is
-// redirected. Then SystemFolder makes the folder `name` in the prefix's
-// `system` folder (system32 or syswow64), by its Linux path through drive Z:,
-// which no redirection touches.
+// Whether this is a 32-bit program on 64-bit Windows, where System32 is redirected. SystemFolder
+// makes `name` in the prefix's system32 or syswow64 by its Linux path (drive Z:), never redirected.
 bool UnderWow64();
 std::string SystemFolder(const char* system, const char* name);
 
