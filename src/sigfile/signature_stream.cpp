@@ -160,10 +160,13 @@ LoadError ReadLegacyRecords(ByteSource& source, SignatureTarget& target)
     }
 }
 
-// The layout the shared state's signature is saved in.
-uint8_t SavedLayout()
+// Gives header the layout the shared state's signature is saved in, and
+// the digest kind that goes with it.
+void SetSavedLayout(SignatureHeader& header)
 {
-    return appState.directoryList.digestKind == DIGEST_SHA256 ? LAYOUT_DIGESTS : LAYOUT_CURRENT;
+    const bool digests = appState.directoryList.digestKind == DIGEST_SHA256;
+    header.layoutVersion = digests ? LAYOUT_DIGESTS : LAYOUT_CURRENT;
+    header.digestKind = digests ? DIGEST_SHA256 : DIGEST_NONE;
 }
 
 }  // namespace
@@ -272,8 +275,7 @@ SaveError SaveSignatureStream(ByteSink& sink, const char* fileTitle)
         header = appState.header;
     }
     SetSignatureName(header, fileTitle);
-    header.layoutVersion = SavedLayout();
-    header.digestKind = header.layoutVersion == LAYOUT_DIGESTS ? DIGEST_SHA256 : DIGEST_NONE;
+    SetSavedLayout(header);
     return WriteSignature(sink, header, appState.directoryList, appState.LoadedTable, MAX_FILES);
 }
 
@@ -281,8 +283,7 @@ void NameSavedSignature(const char* fileTitle)
 {
     std::lock_guard<std::mutex> lock(appState.textLock);
     SetSignatureName(appState.header, fileTitle);
-    appState.header.layoutVersion = SavedLayout();
-    appState.header.digestKind = appState.header.layoutVersion == LAYOUT_DIGESTS ? DIGEST_SHA256 : DIGEST_NONE;
+    SetSavedLayout(appState.header);
 }
 
 const char* LoadErrorText(LoadError error)

@@ -132,9 +132,9 @@ void EnableSha256Box(HWND dialog)
 
 void OnOk(HWND dialog)
 {
-    appState.calculateChecksums.store(IsDlgButtonChecked(dialog, IDC_CONFIG_CHECKSUMS) == BST_CHECKED ? 1 : 0);
+    appState.calculateChecksums.store(Checked(dialog, IDC_CONFIG_CHECKSUMS) ? 1 : 0);
     appState.useSha256.store(Checked(dialog, IDC_CONFIG_SHA256) ? 1 : 0);
-    appState.includeDriveLetter.store(IsDlgButtonChecked(dialog, IDC_CONFIG_DRIVE_LETTER) == BST_CHECKED ? 1 : 0);
+    appState.includeDriveLetter.store(Checked(dialog, IDC_CONFIG_DRIVE_LETTER) ? 1 : 0);
     EndDialog(dialog, 0);
 }
 
