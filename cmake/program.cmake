@@ -11,7 +11,10 @@ add_custom_command(TARGET olvarin POST_BUILD
     COMMENT "Copying the help pages beside the program")
 
 # The 32-bit build is the product: check what it is, beside running its tests.
+# Large-address-aware, so that on 64-bit Windows a signature of millions of
+# files may use 4 GB instead of 2.
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    target_link_options(olvarin PRIVATE -Wl,--large-address-aware)
     enable_testing()
     add_test(NAME product_check
         COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/check-product.sh $<TARGET_FILE:olvarin>)
@@ -24,6 +27,7 @@ add_executable(olvarin-cli src/cli/olvarin_cli.cpp src/cli/command_line.cpp src/
     src/cli/console_output.cpp)
 target_link_libraries(olvarin-cli PRIVATE olvarin_cli_resources olvarin_engine)
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    target_link_options(olvarin-cli PRIVATE -Wl,--large-address-aware)
     add_test(NAME product_check_cli
         COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/check-product.sh $<TARGET_FILE:olvarin-cli> console)
 endif()

@@ -9,14 +9,14 @@
 
 namespace {
 
-// Small, so that inputs reach the end of the table easily; the seed files
-// (the reader tests' table of damaged files) are made for a table this size.
+// Small, so that inputs reach the record limit easily; the seed files (the
+// reader tests' table of damaged files) are made for a limit this size.
 constexpr int CAPACITY = 4;
 
 struct Loaded {
     SignatureHeader header;
     DirectoryList list;
-    FileRecord records[CAPACITY];
+    RecordTable records;
 } first, second;
 
 void Require(bool condition) { if (!condition) std::abort(); }
@@ -31,37 +31,38 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // The incoming options vary with the input so that both values reach
     // the layout-0 path, which keeps one of them.
     int32_t incoming = size > 0 ? data[size - 1] & 1 : 0;
-    SignatureTarget target = {&first.header, &first.list, first.records, CAPACITY, incoming, incoming, 0};
+    SignatureTarget target = {&first.header, &first.list, &first.records, CAPACITY, incoming, incoming, 0};
     LoadError error = ReadSignature(source, "fuzz.sig", target);
     Require(error >= LoadError::None && error <= LoadError::Record);
     if (error != LoadError::None) return 0;
     Require(Terminated(first.header.name, SIGNATURE_NAME_SIZE));
     Require(first.list.count >= 0 && first.list.count <= MAX_DIRECTORIES);
     for (const auto& path : first.list.paths) Require(Terminated(path, DIRECTORY_PATH_SIZE));
-    for (const FileRecord& record : first.records) Require(Terminated(record.path, RECORD_PATH_SIZE));
+    Require(first.records.Count() <= CAPACITY);
+    for (int32_t i = 0; i < first.records.Count(); ++i) {
+        RecordPath path = first.records.Path(i);
+        Require(path.folderLength + path.nameLength > 0 && path.folderLength + path.nameLength < RECORD_PATH_SIZE &&
+                !std::memchr(path.folder, 0, path.folderLength) && !std::memchr(path.name, 0, path.nameLength));
+    }
 
     // Save what was loaded, in the layout the program would, and load it
-    // back: the same signature, record for record (digests included) up to
-    // the first empty slot, and nothing after it.
+    // back: the same signature, record for record, digests included.
     const bool digests = first.list.digestKind == DIGEST_SHA256;
     Require(digests == (target.useSha256 != 0) && (digests || first.list.digestKind == DIGEST_NONE));
-    first.header.layoutVersion = digests ? LAYOUT_DIGESTS : LAYOUT_CURRENT;
+    SetSavedLayout(first.header, digests, first.records.Count());
     MemorySink sink;
-    Require(WriteSignature(sink, first.header, first.list, first.records, CAPACITY) == SaveError::None);
+    Require(WriteSignature(sink, first.header, first.list, first.records) == SaveError::None);
     MemorySource again(sink.bytes().data(), sink.bytes().size());
-    SignatureTarget target2 = {&second.header, &second.list, second.records, CAPACITY, 0, 0, 0};
+    SignatureTarget target2 = {&second.header, &second.list, &second.records, CAPACITY, 0, 0, 0};
     Require(ReadSignature(again, "fuzz.sig", target2) == LoadError::None);
     Require(std::memcmp(&first.header, &second.header, sizeof first.header) == 0 &&
             std::memcmp(&first.list, &second.list, sizeof first.list) == 0);
     Require(target2.includeDriveLetter == static_cast<int8_t>(first.list.includeDriveLetter) &&
             target2.calculateChecksums == (digests ? 1 : static_cast<int8_t>(first.list.calculateChecksums)));
-    bool ended = false;
-    for (int i = 0; i < CAPACITY; ++i) {
-        ended = ended || first.records[i].path[0] == '\0';
-        Require(ended ? second.records[i].path[0] == '\0'
-                      : std::strcmp(first.records[i].path, second.records[i].path) == 0 &&
-                            std::memcmp(&first.records[i].details, &second.records[i].details,
-                                        sizeof(FileRecord) - RECORD_PATH_SIZE) == 0);
+    Require(second.records.Count() == first.records.Count());
+    for (int32_t i = 0; i < first.records.Count(); ++i) {
+        FileRecord a = first.records.Get(i), b = second.records.Get(i);
+        Require(std::memcmp(&a, &b, sizeof a) == 0);
     }
     return 0;
 }

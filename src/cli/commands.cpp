@@ -190,9 +190,10 @@ int RunShow(const CommandLine& line)
                         list.paths[slot]);
         }
     }
-    for (int i = 0; line.records && i < MAX_FILES && appState.LoadedTable[i].path[0] != '\0'; ++i) {
-        const FileRecord& record = appState.LoadedTable[i];
-        std::printf("%.*s\t%llu\t%08X", RECORD_PATH_SIZE, record.path,
+    const RecordTable& records = appState.LoadedTable;
+    for (int32_t i = 0; line.records && i < records.Count(); ++i) {
+        const FileRecord record = records.Get(i);
+        std::printf("%s\t%llu\t%08X", record.path,
                     static_cast<unsigned long long>(record.details.size),
                     static_cast<unsigned>(record.details.attributes));
         PrintTime(record.details.creationTime);

@@ -13,10 +13,11 @@ uint64_t TimeValue(const FileTime& t)
 }
 
 // The first detail in which two records of the same path differ, or 0.
-int32_t DetailDifference(const FileRecord& scanRecord, const FileRecord& loadedRecord, ContentCheck content)
+int32_t DetailDifference(const RecordTable& scanTable, int32_t s, const RecordTable& loadedTable, int32_t l,
+                         ContentCheck content)
 {
-    const FileDetails& scan = scanRecord.details;
-    const FileDetails& loaded = loadedRecord.details;
+    const FileDetails& scan = scanTable.Details(s);
+    const FileDetails& loaded = loadedTable.Details(l);
     if (scan.size != loaded.size) {
         return Size;
     }
@@ -29,8 +30,8 @@ int32_t DetailDifference(const FileRecord& scanRecord, const FileRecord& loadedR
     if (content != ContentCheck::None && taken && scan.checksum != loaded.checksum && loaded.checksum != 0) {
         return Checksum;
     }
-    if (content == ContentCheck::Digests && taken && loadedRecord.hasDigest == 1 &&
-        (scanRecord.hasDigest != 1 || std::memcmp(scanRecord.digest, loadedRecord.digest, DIGEST_SIZE) != 0)) {
+    if (content == ContentCheck::Digests && taken && loadedTable.HasDigest(l) &&
+        (!scanTable.HasDigest(s) || std::memcmp(scanTable.Digest(s), loadedTable.Digest(l), DIGEST_SIZE) != 0)) {
         return Checksum;
     }
     if (TimeValue(scan.creationTime) != TimeValue(loaded.creationTime)) {
@@ -68,30 +69,33 @@ int CompareDifferenceKinds(const DifferenceEntry& a, const DifferenceEntry& b)
 // Two cursors walk the tables in path order. Where the paths differ, the walk
 // looks ahead in the signature for the scan path: found further on, the
 // current signature record is Missing; not found before a greater path or the
-// end of the records, the scan record is Extra.
+// end of the records, the scan record is Extra. Once one table has run out,
+// every record left in the other is Missing or Extra.
 //
 // The look-ahead remembers where it stopped (`ahead`) and for which scan path
-// (`aheadScan`): every signature slot strictly between the loaded cursor and
-// `ahead` holds a non-empty path that sorts before that scan path. Such a
-// slot also sorts before any scan path that does not sort before it, so the
-// next look-ahead may start at `ahead` instead of rereading those slots. A
-// run of Missing records, or a run of Extra records against one long stretch
-// of the signature, thus costs one pass instead of one pass per record, and
-// the outcome of every step is the one a fresh look-ahead would give.
+// (`aheadScan`): every signature record strictly between the loaded cursor
+// and `ahead` sorts before that scan path. Such a record also sorts before
+// any scan path that does not sort before it, so the next look-ahead may
+// start at `ahead` instead of rereading those records. A run of Missing
+// records, or a run of Extra records against one long stretch of the
+// signature, thus costs one pass instead of one pass per record, and the
+// outcome of every step is the one a fresh look-ahead would give.
 void WalkDifferences(const RecordTable& scan, const RecordTable& loaded, ContentCheck content,
                      DifferenceTable& table)
 {
     table.entryCount = 0;
     table.droppedCount = 0;
 
-    int s = 0;
-    int l = 0;
-    int ahead = 0;       // no look-ahead done yet
-    int aheadScan = -1;
-    while (s < MAX_FILES && l < MAX_FILES) {
-        const char* scanPath = scan[s].path;
-        if (ComparePathTexts(scanPath, loaded[l].path) == 0) {
-            int32_t kind = DetailDifference(scan[s], loaded[l], content);
+    const int32_t scanCount = scan.Count();
+    const int32_t loadedCount = loaded.Count();
+    int32_t s = 0;
+    int32_t l = 0;
+    int32_t ahead = 0;  // no look-ahead done yet
+    int32_t aheadScan = -1;
+    while (s < scanCount && l < loadedCount) {
+        const RecordPath scanPath = scan.Path(s);
+        if (ComparePaths(scanPath, loaded.Path(l)) == 0) {
+            int32_t kind = DetailDifference(scan, s, loaded, l, content);
             if (kind != 0) {
                 AddDifference(table, kind, s, l);
             }
@@ -99,26 +103,15 @@ void WalkDifferences(const RecordTable& scan, const RecordTable& loaded, Content
             ++l;
             continue;
         }
-        if (scanPath[0] == '\0') {
-            // The scan has run out of records: the rest of the signature is
-            // missing.
-            AddDifference(table, Missing, -1, l);
-            ++l;
-            continue;
-        }
 
-        int k = l + 1;
+        int32_t k = l + 1;
         if (aheadScan >= 0 && ahead > k &&
-            (aheadScan == s || ComparePathTexts(scanPath, scan[aheadScan].path) >= 0)) {
+            (aheadScan == s || ComparePaths(scanPath, scan.Path(aheadScan)) >= 0)) {
             k = ahead;
         }
         int32_t kind = Extra;
-        for (;; ++k) {
-            const char* aheadPath = k < MAX_FILES ? loaded[k].path : "";
-            if (aheadPath[0] == '\0') {
-                break;
-            }
-            int order = ComparePathTexts(scanPath, aheadPath);
+        for (; k < loadedCount; ++k) {
+            int order = ComparePaths(scanPath, loaded.Path(k));
             if (order == 0) {
                 kind = Missing;
                 break;
@@ -136,6 +129,12 @@ void WalkDifferences(const RecordTable& scan, const RecordTable& loaded, Content
             AddDifference(table, Extra, s, -1);
             ++s;
         }
+    }
+    for (; l < loadedCount; ++l) {
+        AddDifference(table, Missing, -1, l);
+    }
+    for (; s < scanCount; ++s) {
+        AddDifference(table, Extra, s, -1);
     }
 }
 

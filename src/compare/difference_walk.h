@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "model/difference.h"
-#include "model/signature.h"
+#include "model/record_table.h"
 
 // Stores one entry while the table has room; past MAX_DIFFERENCES the entry
 // is only counted in droppedCount.
@@ -18,9 +18,9 @@ int CompareDifferenceKinds(const DifferenceEntry& a, const DifferenceEntry& b);
 // the checksums, or the checksums and the SHA-256 digests that the scan took.
 enum class ContentCheck { None, Checksums, Digests };
 
-// Walks scan against loaded (both sorted by ComparePaths, every slot after
-// the last record empty) and records at most one entry per file, in the
-// walk's own recording order. Clears the table first.
+// Walks scan against loaded (both sorted by ComparePaths) and decides every
+// record of both: at most one entry per file, in the walk's own recording
+// order. Clears the table first.
 void WalkDifferences(const RecordTable& scan, const RecordTable& loaded, ContentCheck content,
                      DifferenceTable& table);
 

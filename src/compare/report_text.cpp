@@ -36,34 +36,20 @@ bool WriteLine(std::FILE* out, const char* text)
     return WriteLine(out, text, std::strlen(text));
 }
 
-// A path fills its field at most; never read past it.
-size_t PathLength(const FileRecord& record)
+// The table and index of the record whose path names this entry's file, or
+// no table for an entry whose index does not lie in its table.
+const RecordTable* EntryRecord(const DifferenceEntry& entry, const RecordTable& scanTable,
+                               const RecordTable& loadedTable, int32_t* index)
 {
-    const void* end = std::memchr(record.path, '\0', RECORD_PATH_SIZE);
-    return end == nullptr ? RECORD_PATH_SIZE
-                          : static_cast<size_t>(static_cast<const char*>(end) - record.path);
-}
-
-bool InTable(int32_t index)
-{
-    return index >= 0 && index < MAX_FILES;
-}
-
-// The record whose path names this entry's file, or none for an entry whose
-// index does not lie in its table.
-const FileRecord* EntryRecord(const DifferenceEntry& entry, const FileRecord* scanTable,
-                              const FileRecord* loadedTable)
-{
-    if (entry.kind == Missing) {
-        return InTable(entry.loadedIndex) ? &loadedTable[entry.loadedIndex] : nullptr;
-    }
-    return InTable(entry.scanIndex) ? &scanTable[entry.scanIndex] : nullptr;
+    const RecordTable& table = entry.kind == Missing ? loadedTable : scanTable;
+    *index = entry.kind == Missing ? entry.loadedIndex : entry.scanIndex;
+    return *index >= 0 && *index < table.Count() ? &table : nullptr;
 }
 
 }  // namespace
 
-bool WriteReportText(std::FILE* out, const DifferenceTable& table, const FileRecord* scanTable,
-                     const FileRecord* loadedTable, int32_t skippedCount, bool stopped)
+bool WriteReportText(std::FILE* out, const DifferenceTable& table, const RecordTable& scanTable,
+                     const RecordTable& loadedTable, int32_t skippedCount, bool stopped)
 {
     bool ok = std::fprintf(out, "**** Olvarin Result file %s build %s ****%s%s", PRODUCT_VERSION,
                            PRODUCT_BUILD, LINE_END, LINE_END) > 0;
@@ -79,9 +65,11 @@ bool WriteReportText(std::FILE* out, const DifferenceTable& table, const FileRec
             ok = WriteLine(out, HEADINGS[entry.kind]);
         }
         previousKind = entry.kind;
-        const FileRecord* record = EntryRecord(entry, scanTable, loadedTable);
-        if (ok && record != nullptr) {
-            ok = WriteLine(out, record->path, PathLength(*record));
+        int32_t index;
+        const RecordTable* records = EntryRecord(entry, scanTable, loadedTable, &index);
+        if (ok && records != nullptr) {
+            char path[RECORD_PATH_SIZE];
+            ok = WriteLine(out, path, records->CopyPath(index, path));
         }
     }
 

@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "model/difference.h"
-#include "model/signature.h"
+#include "model/record_table.h"
 
 // Writes the report for the first entryCount entries of table, which are
 // sorted by kind. Missing files are named as the signature stored them
@@ -18,5 +18,5 @@
 //
 // Returns false when any write or the final flush failed: the file is then
 // incomplete and must not be shown as a report.
-bool WriteReportText(std::FILE* out, const DifferenceTable& table, const FileRecord* scanTable,
-                     const FileRecord* loadedTable, int32_t skippedCount, bool stopped);
+bool WriteReportText(std::FILE* out, const DifferenceTable& table, const RecordTable& scanTable,
+                     const RecordTable& loadedTable, int32_t skippedCount, bool stopped);

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-AppState appState;
+AppState& appState = *new AppState();
 
 namespace {
 
@@ -64,13 +64,13 @@ void ClearScanCounts()
     ClearCurrentFile();
 }
 
-void PublishCurrentFile(const FileRecord& record)
+void PublishCurrentFile(const char* path, const FileDetails& details)
 {
-    PublishText(appState.currentFile, STATUS_TEXT_SIZE, record.path);
-    appState.currentFileTimeLow.store(record.details.creationTime.dwLowDateTime, std::memory_order_relaxed);
-    appState.currentFileTimeHigh.store(record.details.creationTime.dwHighDateTime, std::memory_order_relaxed);
-    appState.currentAttributes.store(record.details.attributes, std::memory_order_relaxed);
-    appState.currentFileSize.store(static_cast<int64_t>(record.details.size), std::memory_order_relaxed);
+    PublishText(appState.currentFile, STATUS_TEXT_SIZE, path);
+    appState.currentFileTimeLow.store(details.creationTime.dwLowDateTime, std::memory_order_relaxed);
+    appState.currentFileTimeHigh.store(details.creationTime.dwHighDateTime, std::memory_order_relaxed);
+    appState.currentAttributes.store(details.attributes, std::memory_order_relaxed);
+    appState.currentFileSize.store(static_cast<int64_t>(details.size), std::memory_order_relaxed);
 }
 
 void ResetSignature(HWND__* window)
@@ -90,6 +90,9 @@ void ResetSignature(HWND__* window)
     appState.calculateChecksums.store(0, std::memory_order_relaxed);
     appState.useSha256.store(0, std::memory_order_relaxed);
     std::memset(&appState.directoryList, 0, sizeof appState.directoryList);
+    // A save after a reset, or after a load that failed part way, must
+    // write no record of an earlier signature.
+    appState.LoadedTable.Clear();
     if (window != nullptr && disableStopButton != nullptr) {
         disableStopButton(window);
     }

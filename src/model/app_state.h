@@ -14,6 +14,7 @@
 #include <mutex>
 
 #include "model/difference.h"
+#include "model/record_table.h"
 #include "model/signature.h"
 
 // Window and module handles, declared the way the Windows headers declare
@@ -38,6 +39,8 @@ constexpr int STATUS_TEXT_SIZE = 256;  // current directory and current file
 struct AppState {
     SignatureHeader header;
     DirectoryList directoryList;
+    // The loaded signature (sorted when a Create made it) and the running
+    // scan. A Create's scan becomes the signature by TakeFrom.
     RecordTable LoadedTable;
     RecordTable ScanTable;
     DifferenceTable differenceTable;
@@ -49,7 +52,10 @@ struct AppState {
     std::atomic<int32_t> operationMode;
     std::atomic<int32_t> operationStatus;
     std::atomic<int32_t> stopRequested;
+    // Set when the scan could record no more files: at its file limit, or
+    // because memory ran out (memoryExhausted as well).
     std::atomic<int32_t> fileLimitReached;
+    std::atomic<int32_t> memoryExhausted;
     std::atomic<int32_t> signatureLoaded;
     // Set from the start of an operation until its end has been handled on
     // the UI thread; while it is set no command may touch the tables.
@@ -81,8 +87,9 @@ struct AppState {
     HINSTANCE__* instance;
 };
 
-// The one instance; zero at process start, like every static object.
-extern AppState appState;
+// The one instance; zero at process start. Never destroyed: a window closed
+// during a scan ends the process while the worker still uses the tables.
+extern AppState& appState;
 
 // Copies text into buffer (more than 3 bytes). A text that does not fit is
 // shortened from the front behind "...", so that its end (the file name)
@@ -95,7 +102,7 @@ void PublishText(char* field, int fieldSize, const char* text);
 // Copies a field written by PublishText into buffer, under textLock.
 void ReadPublishedText(const char* field, char* buffer, int bufferSize);
 
-// Puts the signature state into "No signature loaded". Disables the Stop
+// Puts the signature state into "No signature loaded", with no record. Disables the Stop
 // button of window through the hook below, which the UI installs; without a
 // window (or before the UI exists) nothing is disabled.
 void ResetSignature(HWND__* window);
@@ -109,7 +116,7 @@ void ClearScanCounts();
 
 // Shows a captured record as the current file: its path, creation time,
 // attributes and size. The checksum field is left to whoever sums the file.
-void PublishCurrentFile(const FileRecord& record);
+void PublishCurrentFile(const char* path, const FileDetails& details);
 
 // Disables the Stop button of a window. Installed by the Win32 side so that
 // this portable code never calls the window system itself.

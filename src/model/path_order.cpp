@@ -25,9 +25,42 @@ int ComparePathTexts(const char* a, const char* b)
     }
 }
 
-int ComparePaths(const FileRecord& a, const FileRecord& b)
+namespace {
+
+// Reads a stored path byte by byte across its two pieces; 0 past its end.
+struct PathReader {
+    const RecordPath& path;
+    int at = 0;
+    int Next()
+    {
+        int i = at++;
+        if (i < path.folderLength) return static_cast<unsigned char>(path.folder[i]);
+        i -= path.folderLength;
+        return i < path.nameLength ? static_cast<unsigned char>(path.name[i]) : 0;
+    }
+};
+
+}  // namespace
+
+int ComparePaths(const RecordPath& a, const RecordPath& b)
 {
-    return ComparePathTexts(a.path, b.path);
+    // Most pairs share a long folder text, often byte for byte.
+    int same = 0;
+    const int folders = a.folderLength < b.folderLength ? a.folderLength : b.folderLength;
+    while (same < folders && a.folder[same] == b.folder[same]) {
+        ++same;
+    }
+    PathReader x{a, same}, y{b, same};
+    for (;;) {
+        int p = Fold(static_cast<unsigned char>(x.Next()));
+        int q = Fold(static_cast<unsigned char>(y.Next()));
+        if (p != q) {
+            return p - q;
+        }
+        if (p == 0) {
+            return 0;
+        }
+    }
 }
 
 bool SamePathStart(const char* a, const char* b, size_t n)

@@ -2,12 +2,14 @@
 
 #include <cstddef>
 
-#include "model/signature.h"
+#include "model/record_table.h"
 
 // The one path order of the program: bytes compared as unsigned, ASCII
 // capitals folded to small letters and nothing else folded. The scan is
 // sorted by it and the comparison walks by it, so the two must never differ.
-int ComparePaths(const FileRecord& a, const FileRecord& b);
+// Stored paths compare as the whole paths they stand for, whatever their
+// folder pieces.
+int ComparePaths(const RecordPath& a, const RecordPath& b);
 int ComparePathTexts(const char* a, const char* b);
 
 // Whether the first n characters of a and b are equal with the same folding;

@@ -1,15 +1,20 @@
-// The records of a signature and the limits of the fixed tables.
+// The parts of a signature and its limits.
 //
-// Records that go to a .sig file are written and read byte for byte as they
-// lie in memory, so every size and offset here is part of the file format and
-// is checked at compile time. This header is portable: no Windows header.
+// The header, the directory list and the details go to a .sig file byte for
+// byte as they lie in memory, so every size and offset here is part of the
+// file format and is checked at compile time. This header is portable: no
+// Windows header.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
 constexpr int MAX_DIRECTORIES = 30;
-constexpr int MAX_FILES = 100000;
+// The most records a signature or a scan holds.
+constexpr int MAX_FILES = 4000000;
+// The most that copies of Olvarin before MAX_FILES grew can read: a larger
+// signature is saved in a layout those copies refuse as too new.
+constexpr int MAX_CLASSIC_FILES = 100000;
 constexpr int MAX_DIFFERENCES = 3000;
 constexpr int MAX_SAVED_FILES = 50000;
 
@@ -84,15 +89,6 @@ struct FileDetails {
 // become a signature.
 constexpr uint32_t CHECKSUM_NOT_TAKEN = 1;
 
-// The path and details are the record of layout 0 as it lies in memory;
-// the digest follows them, present only where hasDigest is 1.
-struct FileRecord {
-    char path[RECORD_PATH_SIZE];
-    FileDetails details;
-    uint8_t hasDigest;
-    uint8_t digest[DIGEST_SIZE];
-};
-
 #pragma pack(pop)
 
 static_assert(sizeof(FileTime) == 8, "FILETIME layout");
@@ -127,12 +123,3 @@ static_assert(offsetof(FileDetails, lastWriteTime) == 12, "details layout");
 static_assert(offsetof(FileDetails, size) == 20, "details layout");
 static_assert(offsetof(FileDetails, checksum) == 28, "details layout");
 static_assert(offsetof(FileDetails, reserved) == 32, "details layout");
-
-static_assert(sizeof(FileRecord) == 369, "record size");
-static_assert(offsetof(FileRecord, path) == 0, "record layout");
-static_assert(offsetof(FileRecord, details) == 300, "record layout");
-static_assert(offsetof(FileRecord, hasDigest) == 336, "record layout");
-
-// One table of records: the loaded signature or the running scan.
-using RecordTable = FileRecord[MAX_FILES];
-static_assert(sizeof(RecordTable) == 36900000, "a table is 100,000 records");

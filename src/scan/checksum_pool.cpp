@@ -66,7 +66,9 @@ void Show(int32_t slot)
 {
     pool.shownSlot = slot;
     pool.shownDone = false;
-    PublishCurrentFile(appState.ScanTable[slot]);
+    char path[RECORD_PATH_SIZE];
+    appState.ScanTable.CopyPath(slot, path);
+    PublishCurrentFile(path, appState.ScanTable.Details(slot));
     appState.currentChecksum.store(0, std::memory_order_relaxed);
 }
 

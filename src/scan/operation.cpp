@@ -35,10 +35,12 @@ void ClearScan()
 {
     ClearScanCounts();
     appState.fileLimitReached.store(0, std::memory_order_relaxed);
+    appState.memoryExhausted.store(0, std::memory_order_relaxed);
     appState.scanStopped.store(0, std::memory_order_relaxed);
-    // The walk, the Create's copy and the comparison all rely on every slot
-    // after the scan's records being empty.
-    std::memset(appState.ScanTable, 0, sizeof appState.ScanTable);
+    // Sortable, so that a scan that memory ran out on still sorts what it
+    // holds; digests only where the scan takes them.
+    const bool digests = appState.calculateChecksums.load() != 0 && appState.useSha256.load() != 0;
+    appState.ScanTable.Clear(digests, true);
 }
 
 void WalkIncludedDirectories()
@@ -74,15 +76,16 @@ void ScanIncludedDirectories()
     appState.scanStopped.store(appState.stopRequested.load() != 0 ? 1 : 0, std::memory_order_relaxed);
 
     appState.operationStatus.store(Sorting);
-    SortRecords(appState.ScanTable, appState.scanFileCount.load());
+    SortRecords(appState.ScanTable);
 }
 
 void PublishNewSignature()
 {
-    std::memcpy(appState.LoadedTable, appState.ScanTable, sizeof appState.LoadedTable);
+    appState.LoadedTable.TakeFrom(appState.ScanTable);
+    appState.LoadedTable.DropSortRoom();
     // The scan's own marks go no further: a signature holds 0 there.
-    for (FileRecord& record : appState.LoadedTable) {
-        record.details.reserved = 0;
+    for (int32_t i = 0; i < appState.LoadedTable.Count(); ++i) {
+        appState.LoadedTable.Details(i).reserved = 0;
     }
     {
         std::lock_guard<std::mutex> lock(appState.textLock);

@@ -6,19 +6,18 @@
 
 namespace {
 
-// The last byte a path may use; a path that fills its field without a NUL
-// ends there, so the sort never reads past the field.
-constexpr int PATH_END = RECORD_PATH_SIZE - 1;
 constexpr int CHUNK = 8;
 
 // Below this many records a range is finished by insertion sort.
 constexpr int SMALL_RANGE = 12;
 
-// Where each record goes: order[i] is the slot whose record belongs at i.
-int32_t order[MAX_FILES];
-// keys[i] is the chunk of order[i]'s path at the depth its range is sorted on,
-// kept beside the index so that partitioning never touches the records.
-uint64_t keys[MAX_FILES];
+// The sort of one table, on the table's sort room: order[i] is the index of
+// the record that belongs at i; keys[i] is the chunk of order[i]'s path at
+// the depth its range is sorted on, kept beside the index so that
+// partitioning never touches the records.
+const RecordTable* table = nullptr;
+int32_t* order = nullptr;
+uint64_t* keys = nullptr;
 
 constexpr uint64_t HIGH_BITS = 0x8080808080808080ULL;
 constexpr uint64_t LOW_BITS = 0x7F7F7F7F7F7F7F7FULL;
@@ -52,35 +51,50 @@ inline void Prefetch(const void* address)
 // The folded bytes of a path from byte depth on, eight of them packed first
 // byte highest, the end of the path and everything after it as zeros.
 // Chunks compare as unsigned integers exactly as the paths do; a chunk whose
-// lowest byte is zero holds the end of its path. All eight bytes are worked
-// on at once: this runs once per record and depth, on every record.
-inline uint64_t Chunk(const FileRecord& record, int depth)
+// lowest byte is zero holds the end of its path (paths hold no NUL). All
+// eight bytes are worked on at once: this runs once per record and depth, on
+// every record. The path's two pieces are read as one text.
+inline uint64_t Chunk(const RecordPath& path, int depth)
 {
-    // depth + 8 stays inside the record (depth <= PATH_END - 3), so the
-    // bytes past the field are read but always masked off below.
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(record.path) + depth;
-    uint64_t v = LoadBigEndian(p);
-
-    // Bit 7 of each zero byte, and of the byte where the field ends.
-    uint64_t zeros = ~(((v & LOW_BITS) + LOW_BITS) | v) & HIGH_BITS;
-    int available = PATH_END - depth;
-    if (available < CHUNK) {
-        zeros |= 0x80ULL << (8 * (CHUNK - 1 - available));
+    const int available = path.folderLength + path.nameLength - depth;
+    if (available <= 0) {
+        return 0;
     }
-    // Spread from the first end byte down over all later ones.
-    zeros |= zeros >> 8;
-    zeros |= zeros >> 16;
-    zeros |= zeros >> 32;
-    uint64_t ended = (zeros >> 7) * 0xFF;
+    // Up to 8 bytes past either piece may be read; they are masked off.
+    uint64_t v;
+    if (depth + CHUNK <= path.folderLength) {
+        v = LoadBigEndian(reinterpret_cast<const unsigned char*>(path.folder) + depth);
+    } else if (depth >= path.folderLength) {
+        v = LoadBigEndian(reinterpret_cast<const unsigned char*>(path.name) + (depth - path.folderLength));
+    } else {
+        unsigned char joined[2 * CHUNK];
+        const int inFolder = path.folderLength - depth;
+        std::memcpy(joined, path.folder + depth, static_cast<size_t>(inFolder));
+        std::memcpy(joined + inFolder, path.name, CHUNK);
+        v = LoadBigEndian(joined);
+    }
+    if (available < CHUNK) {
+        v &= ~(~0ULL >> (8 * available));
+    }
 
-    // 'A'..'Z' get 0x20 added; bytes above 127 are left alone.
+    // 'A'..'Z' get 0x20 added; bytes above 127 are left alone. The zeros
+    // past the end stay zeros.
     uint64_t low = v & LOW_BITS;
     uint64_t atLeastA = (low + EachByte(0x80 - 'A')) & HIGH_BITS;
     uint64_t aboveZ = (low + EachByte(0x80 - 'Z' - 1)) & HIGH_BITS;
     uint64_t capitals = atLeastA & ~aboveZ & ~v;
-    v |= capitals >> 2;
+    return v | (capitals >> 2);
+}
 
-    return v & ~ended;
+inline uint64_t ChunkOf(int32_t index, int depth)
+{
+    return Chunk(table->Path(index), depth);
+}
+
+inline void PrefetchPath(int32_t index, int depth)
+{
+    RecordPath path = table->Path(index);
+    Prefetch(depth < path.folderLength ? path.folder + depth : path.name);
 }
 
 inline bool HoldsEnd(uint64_t key) { return (key & 0xFF) == 0; }
@@ -88,11 +102,11 @@ inline bool HoldsEnd(uint64_t key) { return (key & 0xFF) == 0; }
 // Whether slot a sorts before slot b: by path, both known equal before byte
 // depth, and records of equal paths by slot, which is the order the walk
 // captured them in.
-inline bool Before(const FileRecord* records, int32_t a, int32_t b, int depth)
+inline bool Before(int32_t a, int32_t b, int depth)
 {
     for (;; depth += CHUNK) {
-        uint64_t x = Chunk(records[a], depth);
-        uint64_t y = Chunk(records[b], depth);
+        uint64_t x = ChunkOf(a, depth);
+        uint64_t y = ChunkOf(b, depth);
         if (x != y) {
             return x < y;
         }
@@ -112,13 +126,13 @@ void SortEqualPaths(int lo, int hi)
 // all have the same chunk, or -1 when they are all equal. All of them agree
 // before `from`. One pass that reads each record straight through, instead of
 // one pass over the whole range per chunk of a long common prefix.
-int FirstDifference(const FileRecord* records, int lo, int hi, int from)
+int FirstDifference(int lo, int hi, int from)
 {
     constexpr int MAX_CHUNKS = (RECORD_PATH_SIZE + CHUNK - 1) / CHUNK;
     uint64_t first[MAX_CHUNKS];
     int firstEnd = from;  // depth of the chunk holding the end of the first path
     for (;; firstEnd += CHUNK) {
-        first[firstEnd / CHUNK] = Chunk(records[order[lo]], firstEnd);
+        first[firstEnd / CHUNK] = ChunkOf(order[lo], firstEnd);
         if (HoldsEnd(first[firstEnd / CHUNK])) {
             break;
         }
@@ -127,11 +141,11 @@ int FirstDifference(const FileRecord* records, int lo, int hi, int from)
     constexpr int AHEAD = 8;
     for (int i = lo + 1; i < hi; ++i) {
         if (i + AHEAD < hi) {
-            Prefetch(records[order[i + AHEAD]].path + from);
+            PrefetchPath(order[i + AHEAD], from);
         }
-        const FileRecord& record = records[order[i]];
+        const RecordPath path = table->Path(order[i]);
         for (int depth = from; depth < limit; depth += CHUNK) {
-            if (Chunk(record, depth) != first[depth / CHUNK]) {
+            if (Chunk(path, depth) != first[depth / CHUNK]) {
                 limit = depth;
                 break;
             }
@@ -140,23 +154,23 @@ int FirstDifference(const FileRecord* records, int lo, int hi, int from)
     return limit > firstEnd ? -1 : limit;
 }
 
-void LoadKeys(const FileRecord* records, int lo, int hi, int depth)
+void LoadKeys(int lo, int hi, int depth)
 {
     constexpr int AHEAD = 8;
     for (int i = lo; i < hi; ++i) {
         if (i + AHEAD < hi) {
-            Prefetch(records[order[i + AHEAD]].path + depth);
+            PrefetchPath(order[i + AHEAD], depth);
         }
-        keys[i] = Chunk(records[order[i]], depth);
+        keys[i] = ChunkOf(order[i], depth);
     }
 }
 
-void InsertionSort(const FileRecord* records, int lo, int hi, int depth)
+void InsertionSort(int lo, int hi, int depth)
 {
     for (int i = lo + 1; i < hi; ++i) {
         int32_t moving = order[i];
         int j = i;
-        for (; j > lo && Before(records, moving, order[j - 1], depth); --j) {
+        for (; j > lo && Before(moving, order[j - 1], depth); --j) {
             order[j] = order[j - 1];
         }
         order[j] = moving;
@@ -205,16 +219,16 @@ int RecursionBudget(int n)
 // the largest by the loop, so the recursion stays within log2(n) calls. A
 // range that keeps splitting badly at one depth (budget spent) goes to
 // std::sort, so no input makes the sort quadratic.
-void SortRange(const FileRecord* records, int lo, int hi, int depth, int budget)
+void SortRange(int lo, int hi, int depth, int budget)
 {
     for (;;) {
         if (hi - lo < SMALL_RANGE) {
-            InsertionSort(records, lo, hi, depth);
+            InsertionSort(lo, hi, depth);
             return;
         }
         if (budget == 0) {
-            std::sort(order + lo, order + hi, [records, depth](int32_t a, int32_t b) {
-                return Before(records, a, b, depth);
+            std::sort(order + lo, order + hi, [depth](int32_t a, int32_t b) {
+                return Before(a, b, depth);
             });
             return;
         }
@@ -245,12 +259,12 @@ void SortRange(const FileRecord* records, int lo, int hi, int depth, int budget)
                 return;
             }
             // A common prefix: go straight to its end.
-            depth = FirstDifference(records, lo, hi, depth + CHUNK);
+            depth = FirstDifference(lo, hi, depth + CHUNK);
             if (depth < 0) {
                 SortEqualPaths(lo, hi);
                 return;
             }
-            LoadKeys(records, lo, hi, depth);
+            LoadKeys(lo, hi, depth);
             budget = RecursionBudget(hi - lo);
             continue;
         }
@@ -271,11 +285,10 @@ void SortRange(const FileRecord* records, int lo, int hi, int depth, int budget)
                 continue;
             }
             if (part.deeper) {
-                LoadKeys(records, part.lo, part.hi, depth + CHUNK);
-                SortRange(records, part.lo, part.hi, depth + CHUNK,
-                          RecursionBudget(part.hi - part.lo));
+                LoadKeys(part.lo, part.hi, depth + CHUNK);
+                SortRange(part.lo, part.hi, depth + CHUNK, RecursionBudget(part.hi - part.lo));
             } else {
-                SortRange(records, part.lo, part.hi, depth, budget);
+                SortRange(part.lo, part.hi, depth, budget);
             }
         }
         const Part& largest = parts[2];
@@ -283,7 +296,7 @@ void SortRange(const FileRecord* records, int lo, int hi, int depth, int budget)
         hi = largest.hi;
         if (largest.deeper && hi - lo > 1) {
             depth += CHUNK;
-            LoadKeys(records, lo, hi, depth);
+            LoadKeys(lo, hi, depth);
             budget = RecursionBudget(hi - lo);
         }
     }
@@ -291,39 +304,20 @@ void SortRange(const FileRecord* records, int lo, int hi, int depth, int budget)
 
 }  // namespace
 
-// A record is 369 bytes, so the sort works on indexes and then moves each
-// record once along the cycles of the permutation, with one spare record per
-// cycle.
-void SortRecords(FileRecord* records, int count)
+// The sort works on indexes; the records are then moved once each.
+void SortRecords(RecordTable& records)
 {
+    const int32_t count = records.Count();
     if (count <= 1) {
         return;
     }
-    if (count > MAX_FILES) {
-        count = MAX_FILES;
-    }
-    for (int i = 0; i < count; ++i) {
+    records.SortRoom(&order, &keys);
+    table = &records;
+    for (int32_t i = 0; i < count; ++i) {
         order[i] = i;
-        keys[i] = Chunk(records[i], 0);
+        keys[i] = ChunkOf(i, 0);
     }
-    SortRange(records, 0, count, 0, RecursionBudget(count));
-
-    for (int start = 0; start < count; ++start) {
-        if (order[start] == start) {
-            continue;
-        }
-        FileRecord spare;
-        std::memcpy(&spare, &records[start], sizeof spare);
-        int to = start;
-        for (;;) {
-            int from = order[to];
-            order[to] = to;  // placed
-            if (from == start) {
-                std::memcpy(&records[to], &spare, sizeof spare);
-                break;
-            }
-            std::memcpy(&records[to], &records[from], sizeof spare);
-            to = from;
-        }
-    }
+    SortRange(0, count, 0, RecursionBudget(count));
+    records.Permute(order);
+    table = nullptr;
 }

@@ -1,11 +1,10 @@
 #pragma once
 
-#include "model/signature.h"
+#include "model/record_table.h"
 
-// Sorts the first count records (at most MAX_FILES) by ComparePaths,
-// ascending; a path that fills its field without a NUL counts as its first
-// RECORD_PATH_SIZE - 1 bytes. Records of equal paths keep the order of their
-// slots, so that two scans of one folder pair such records alike. Not
-// reentrant: it sorts through static index and key arrays, and only the one
-// running operation sorts.
-void SortRecords(FileRecord* records, int count);
+// Sorts the table's records by ComparePaths, ascending. Records of equal
+// paths keep the order of their indexes, so that two scans of one folder
+// pair such records alike. Needs no memory of its own in a sortable table
+// (else it may throw std::bad_alloc). Not reentrant: only the one running
+// operation sorts.
+void SortRecords(RecordTable& records);

@@ -1,7 +1,10 @@
 #include "scan/walker.h"
 
+#include <atomic>
+#include <cstdio>
 #include <cstring>
 #include <cwchar>
+#include <new>
 
 #include "model/app_state.h"
 #include "model/messages.h"
@@ -49,12 +52,27 @@ bool IsDotOrDotDot(const wchar_t* name)
     return std::wcscmp(name, L".") == 0 || std::wcscmp(name, L"..") == 0;
 }
 
+std::atomic<int32_t> fileLimit{MAX_FILES};
+
 // Shows the limit message once; every level then leaves its loop.
 void ReportFileLimit()
 {
     appState.fileLimitReached.store(1, std::memory_order_relaxed);
     ShowMessage(MessageKind::Warning, "Too many files",
                 "Error: The maximum number of indexable files has been reached");
+}
+
+// Memory ran out before the limit: the scan ends as at the limit, keeping
+// the records it has, and says why.
+void ReportMemoryExhausted()
+{
+    appState.memoryExhausted.store(1, std::memory_order_relaxed);
+    appState.fileLimitReached.store(1, std::memory_order_relaxed);
+    char text[160];
+    std::snprintf(text, sizeof text,
+                  "Error: Memory ran out after %d files were recorded; the files after them are not covered",
+                  static_cast<int>(appState.scanFileCount.load(std::memory_order_relaxed)));
+    ShowMessage(MessageKind::Warning, "Out of memory", text);
 }
 
 void CountSkipped()
@@ -159,7 +177,7 @@ void WalkLevel(WalkPaths& paths, size_t ansiLength, size_t wideLength, const Dir
         if (appState.stopRequested.load(std::memory_order_relaxed) != 0) {
             break;
         }
-        if (appState.scanFileCount.load(std::memory_order_relaxed) >= MAX_FILES) {
+        if (appState.scanFileCount.load(std::memory_order_relaxed) >= fileLimit.load(std::memory_order_relaxed)) {
             ReportFileLimit();
             break;
         }
@@ -224,15 +242,16 @@ uint32_t FileChecksum(const wchar_t* fullPath, unsigned char* block, ChecksumPro
     return sum;
 }
 
+void SetFileLimit(int32_t limit)
+{
+    fileLimit.store(limit > 0 && limit < MAX_FILES ? limit : MAX_FILES);
+}
+
 void StoreChecksum(int32_t slot, uint32_t checksum, const FileDigest* digest)
 {
-    FileRecord& record = appState.ScanTable[slot];
-    FileDetails& details = record.details;
+    FileDetails& details = appState.ScanTable.Details(slot);
     details.checksum = checksum;
-    record.hasDigest = digest != nullptr && digest->whole ? 1 : 0;
-    if (record.hasDigest != 0) {
-        std::memcpy(record.digest, digest->bytes, DIGEST_SIZE);
-    }
+    appState.ScanTable.SetDigest(slot, digest != nullptr && digest->whole ? digest->bytes : nullptr);
     const bool stopped = appState.stopRequested.load(std::memory_order_relaxed) != 0;
     details.reserved = checksum == 0 && stopped ? CHECKSUM_NOT_TAKEN : 0;
 }
@@ -241,26 +260,28 @@ void CaptureFile(const char* fullPath, const wchar_t* openPath, const WIN32_FIND
 {
     const char* recorded =
         RecordedPath(fullPath, appState.includeDriveLetter.load(std::memory_order_relaxed) != 0);
-    uint64_t size = (static_cast<uint64_t>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow;
+    FileDetails details = {};
+    details.attributes = entry.dwFileAttributes;
+    details.creationTime = {entry.ftCreationTime.dwLowDateTime, entry.ftCreationTime.dwHighDateTime};
+    details.lastWriteTime = {entry.ftLastWriteTime.dwLowDateTime, entry.ftLastWriteTime.dwHighDateTime};
+    details.size = (static_cast<uint64_t>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow;
 
-    int32_t slot = appState.scanFileCount.load(std::memory_order_relaxed);
-    FileRecord& record = appState.ScanTable[slot];
-    // The walker only hands over paths whose recorded form fits; the bound
+    // The walker only hands over paths whose recorded form fits; the table
     // keeps the record whole even if a caller did not check.
-    std::strncpy(record.path, recorded, RECORD_PATH_SIZE - 1);
-    record.path[RECORD_PATH_SIZE - 1] = '\0';
-    record.details.attributes = entry.dwFileAttributes;
-    record.details.creationTime = {entry.ftCreationTime.dwLowDateTime, entry.ftCreationTime.dwHighDateTime};
-    record.details.lastWriteTime = {entry.ftLastWriteTime.dwLowDateTime, entry.ftLastWriteTime.dwHighDateTime};
-    record.details.size = size;
-
+    int32_t slot;
+    try {
+        slot = appState.ScanTable.Append(recorded, std::strlen(recorded), details);
+    } catch (const std::bad_alloc&) {
+        ReportMemoryExhausted();
+        return;
+    }
     if (!QueueChecksum(slot, openPath)) {
-        PublishCurrentFile(record);
+        PublishCurrentFile(recorded, details);
         FileDigest digest;
         StoreChecksum(slot, FileChecksum(openPath, nullptr, nullptr, nullptr, &digest), &digest);
-        appState.currentChecksum.store(record.details.checksum, std::memory_order_relaxed);
+        appState.currentChecksum.store(appState.ScanTable.Details(slot).checksum, std::memory_order_relaxed);
     }
-    appState.scanTotalBytes.fetch_add(size, std::memory_order_relaxed);
+    appState.scanTotalBytes.fetch_add(details.size, std::memory_order_relaxed);
     appState.scanFileCount.store(slot + 1, std::memory_order_relaxed);
 }
 

@@ -13,7 +13,12 @@
 // counted in scanSkippedCount instead.
 void WalkDirectory(const char* path, const DirectoryList& list);
 
-// Captures one file into the next ScanTable slot. fullPath is the path as the
+// Lowers the number of files a walk records (MAX_FILES, and no more), as
+// tests do to reach the limit; 0 restores MAX_FILES.
+void SetFileLimit(int32_t limit);
+
+// Captures one file into the next ScanTable slot, unless memory has run
+// out, which ends the walk as the file limit does. fullPath is the path as the
 // walker built it in the ANSI code page, drive letter included: what the
 // record and the status panel show. openPath names the same file by its true
 // name, prefixed with \\?\, for opening it.

@@ -5,6 +5,12 @@
 // integers are little-endian; the header and the directory block are the
 // in-memory records byte for byte, reserved bytes included.
 //
+// Layout 3 (written for a signature of more than MAX_CLASSIC_FILES records,
+// which copies of the program that read at most that many refuse by its
+// number, and read):
+//     layout 1 when the header's digestKind is DIGEST_NONE, layout 2 when it
+//     is DIGEST_SHA256; nothing else differs
+//
 // Layout 2 (written when the signature holds SHA-256 digests, and read):
 //     layout 1, with the header's and the directory list's digestKind both
 //     DIGEST_SHA256, and behind each record's details 1 byte hasDigest (0 or
@@ -34,6 +40,7 @@
 constexpr uint8_t LAYOUT_LEGACY = 0;
 constexpr uint8_t LAYOUT_CURRENT = 1;
 constexpr uint8_t LAYOUT_DIGESTS = 2;
+constexpr uint8_t LAYOUT_LARGE = 3;
 
 constexpr int LEGACY_DIRECTORY_SLOTS = 10;
 
@@ -45,8 +52,15 @@ struct LegacyDirectoryList {
     int32_t actions[LEGACY_DIRECTORY_SLOTS];
 };
 
+// A layout-0 record: the path in its whole field, then the details.
+struct LegacyRecord {
+    char path[RECORD_PATH_SIZE];
+    FileDetails details;
+};
+
 #pragma pack(pop)
 
+static_assert(sizeof(LegacyRecord) == 336, "layout 0 records are path and details");
 static_assert(sizeof(LegacyDirectoryList) == 2644, "legacy directory block size");
 static_assert(offsetof(LegacyDirectoryList, count) == 0, "legacy directory block layout");
 static_assert(offsetof(LegacyDirectoryList, paths) == 4, "legacy directory block layout");
@@ -56,9 +70,8 @@ constexpr size_t HEADER_SIZE = sizeof(SignatureHeader);
 constexpr size_t DIRECTORY_LIST_SIZE = sizeof(DirectoryList);
 constexpr size_t LEGACY_DIRECTORY_LIST_SIZE = sizeof(LegacyDirectoryList);
 constexpr size_t DETAILS_SIZE = sizeof(FileDetails);
-constexpr size_t LEGACY_RECORD_SIZE = offsetof(FileRecord, hasDigest);
+constexpr size_t LEGACY_RECORD_SIZE = sizeof(LegacyRecord);
 constexpr size_t DIGEST_PART_SIZE = 1 + DIGEST_SIZE;  // hasDigest and the digest
-static_assert(LEGACY_RECORD_SIZE == 336, "layout 0 records are path and details");
 constexpr size_t PATH_LENGTH_SIZE = sizeof(int32_t);
 constexpr int32_t MAX_RECORD_PATH_LENGTH = RECORD_PATH_SIZE - 1;
 
@@ -75,14 +88,15 @@ enum class LoadError : int {
     None = 0,
     HeaderShort = 1,          // 01: fewer than 336 bytes of header
     BadMagic = 2,             // 02
-    UnknownLayout = 3,        // 03: layoutVersion above 2, or a digest kind unknown
+    UnknownLayout = 3,        // 03: layoutVersion above 3, or a digest kind unknown
     LegacyDirectoriesShort = 4,
     DirectoriesShort = 5,
     CorruptDirectories = 6,   // 06: a count or a path slot out of bounds
     LegacyRecord = 7,         // 07: a layout-0 record that cannot be taken
-    BadPathLength = 8,        // 08: layouts 1 and 2, length below 0 or above 299
-    Record = 9,               // 09: layouts 1 and 2, a record not read whole
+    BadPathLength = 8,        // 08: layouts 1 to 3, length below 0 or above 299
+    Record = 9,               // 09: layouts 1 to 3, a record not read whole, or more than MAX_FILES
     CannotOpen = 10,          // the file could not be opened at all
+    OutOfMemory = 11,         // 11: the records need more memory than there is
 };
 
 // The outcome of writing a file.

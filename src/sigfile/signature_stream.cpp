@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <mutex>
+#include <new>
 
 #include "model/app_state.h"
 
@@ -10,6 +11,34 @@ namespace {
 bool HasNul(const char* field, size_t size)
 {
     return std::memchr(field, '\0', size) != nullptr;
+}
+
+// The digests a header of a known layout says its records carry.
+uint8_t DigestKindOf(const SignatureHeader& header)
+{
+    if (header.layoutVersion == LAYOUT_DIGESTS) {
+        return DIGEST_SHA256;
+    }
+    return header.layoutVersion == LAYOUT_LARGE ? header.digestKind : DIGEST_NONE;
+}
+
+// Takes one record read from a file into the table: its path up to its
+// first NUL (a record of an empty path is none), and its digest when that
+// arrived whole.
+LoadError Keep(SignatureTarget& target, const char* path, size_t length, const FileDetails& details,
+               const uint8_t* digest)
+{
+    size_t used = strnlen(path, length);
+    if (used == 0) {
+        return LoadError::None;
+    }
+    try {
+        int32_t index = target.records->Append(path, used, details);
+        target.records->SetDigest(index, digest);
+    } catch (const std::bad_alloc&) {
+        return LoadError::OutOfMemory;
+    }
+    return LoadError::None;
 }
 
 // Every slot of the list is copied as a whole, so every slot must hold its
@@ -36,7 +65,7 @@ LoadError ReadDirectoryList(ByteSource& source, SignatureTarget& target)
     // The option bytes are read as signed bytes: 0 off, anything else on.
     target.includeDriveLetter = static_cast<int8_t>(list.includeDriveLetter);
     target.calculateChecksums = static_cast<int8_t>(list.calculateChecksums);
-    const uint8_t digestKind = target.header->layoutVersion == LAYOUT_DIGESTS ? DIGEST_SHA256 : DIGEST_NONE;
+    const uint8_t digestKind = DigestKindOf(*target.header);
     // Digests come with checksums; the list and the header must agree on them.
     target.useSha256 = digestKind == DIGEST_SHA256 ? 1 : 0;
     if (target.useSha256 != 0) {
@@ -45,7 +74,7 @@ LoadError ReadDirectoryList(ByteSource& source, SignatureTarget& target)
     if (!DirectoryListIsSound(list) || (digestKind != DIGEST_NONE && list.digestKind != digestKind)) {
         return LoadError::CorruptDirectories;
     }
-    list.digestKind = digestKind;  // layout 1 has no digests, whatever the byte held
+    list.digestKind = digestKind;  // without digests the byte says nothing, whatever it held
     return LoadError::None;
 }
 
@@ -81,15 +110,16 @@ LoadError ReadLegacyDirectoryList(ByteSource& source, SignatureTarget& target)
     return LoadError::None;
 }
 
-// Layouts 1 and 2. A record is taken whole only when its length, its path,
-// its details and (layout 2) its digest all arrived and its path is not
-// empty; a record that was not is an error unless the file ended inside it,
-// in which case what arrived stays and the signature ends there.
+// Layouts 1 to 3. A record is taken whole only when its length, its path,
+// its details and (with digests) its digest part all arrived and its path is
+// not empty; a record that was not is an error unless the file ended inside
+// it, in which case what arrived stays and the signature ends there. A
+// digest that did not arrive whole is no digest.
 LoadError ReadRecords(ByteSource& source, SignatureTarget& target)
 {
-    const size_t digestPart = target.header->layoutVersion == LAYOUT_DIGESTS ? DIGEST_PART_SIZE : 0;
+    const size_t digestPart = DigestKindOf(*target.header) == DIGEST_SHA256 ? DIGEST_PART_SIZE : 0;
     bool previousWhole = true;
-    for (int i = 0;; ++i) {
+    for (int32_t i = 0;; ++i) {
         if (source.AtEnd()) {
             return LoadError::None;
         }
@@ -100,26 +130,32 @@ LoadError ReadRecords(ByteSource& source, SignatureTarget& target)
         if (source.Read(&length, PATH_LENGTH_SIZE) != PATH_LENGTH_SIZE) {
             return source.AtEnd() ? LoadError::None : LoadError::Record;
         }
-        if (i >= target.recordCapacity) {
-            // A whole record more than the table can hold.
+        if (i >= target.recordLimit) {
+            // A whole record more than a signature may hold.
             return LoadError::Record;
         }
         if (length < 0 || length > MAX_RECORD_PATH_LENGTH) {
             return LoadError::BadPathLength;
         }
-        FileRecord& record = target.records[i];
-        size_t pathRead = source.Read(record.path, static_cast<size_t>(length));
-        record.path[length] = '\0';
-        size_t detailsRead = source.Read(&record.details, DETAILS_SIZE);
-        size_t digestRead = source.Read(&record.hasDigest, digestPart);
-        if (digestRead > 0 && record.hasDigest > 1) {
+        char path[RECORD_PATH_SIZE] = {};
+        FileDetails details = {};
+        uint8_t digest[DIGEST_PART_SIZE] = {};
+        size_t pathRead = source.Read(path, static_cast<size_t>(length));
+        size_t detailsRead = source.Read(&details, DETAILS_SIZE);
+        size_t digestRead = source.Read(digest, digestPart);
+        if (digestRead > 0 && digest[0] > 1) {
             return LoadError::Record;  // neither "no digest" nor "a digest"
         }
-        // A path whose first byte is NUL would read as an empty slot and end
-        // the signature early, hiding the records after it; it counts as a
-        // path that did not arrive, like a length of 0.
-        previousWhole = length > 0 && pathRead == static_cast<size_t>(length) && record.path[0] != '\0' &&
+        // A path whose first byte is NUL would be no record at all and
+        // hide that one went missing; it counts as a path that did not
+        // arrive, like a length of 0.
+        previousWhole = length > 0 && pathRead == static_cast<size_t>(length) && path[0] != '\0' &&
                         detailsRead == DETAILS_SIZE && digestRead == digestPart;
+        const bool digestWhole = digestPart != 0 && digestRead == digestPart && digest[0] == 1;
+        LoadError kept = Keep(target, path, pathRead, details, digestWhole ? digest + 1 : nullptr);
+        if (kept != LoadError::None) {
+            return kept;
+        }
     }
 }
 
@@ -127,49 +163,51 @@ LoadError ReadRecords(ByteSource& source, SignatureTarget& target)
 LoadError ReadLegacyRecords(ByteSource& source, SignatureTarget& target)
 {
     bool previousWhole = true;
-    for (int i = 0;; ++i) {
+    for (int32_t i = 0;; ++i) {
         if (source.AtEnd()) {
             return LoadError::None;
         }
         if (!previousWhole) {
             return LoadError::LegacyRecord;
         }
-        if (i >= target.recordCapacity) {
-            // Any byte past the last slot is a record that has nowhere to go.
+        if (i >= target.recordLimit) {
+            // Any byte past the last record a signature may hold is a record
+            // that has nowhere to go.
             unsigned char probe;
             if (source.Read(&probe, 1) == 0 && source.AtEnd()) {
                 return LoadError::None;
             }
             return LoadError::LegacyRecord;
         }
-        FileRecord& record = target.records[i];
+        LegacyRecord record = {};
         size_t got = source.Read(&record, LEGACY_RECORD_SIZE);
         previousWhole = got == LEGACY_RECORD_SIZE;
-        bool terminated = HasNul(record.path, RECORD_PATH_SIZE);
-        if (previousWhole) {
-            // An empty path would end the signature early and hide what
-            // follows; a path without its NUL would run into the details.
-            if (!terminated || record.path[0] == '\0') {
-                return LoadError::LegacyRecord;
-            }
-        } else if (!terminated) {
-            // Cut short by the end of the file: its bytes stay, but its
-            // path must still end inside its field.
-            record.path[RECORD_PATH_SIZE - 1] = '\0';
+        // An empty path would end the signature early and hide what
+        // follows; a path without its NUL would run into the details. A
+        // record cut short by the end of the file keeps the bytes that
+        // arrived.
+        if (previousWhole && (!HasNul(record.path, RECORD_PATH_SIZE) || record.path[0] == '\0')) {
+            return LoadError::LegacyRecord;
+        }
+        LoadError kept = Keep(target, record.path, got < RECORD_PATH_SIZE ? got : RECORD_PATH_SIZE - 1,
+                              record.details, nullptr);
+        if (kept != LoadError::None) {
+            return kept;
         }
     }
 }
 
-// Gives header the layout the shared state's signature is saved in, and
-// the digest kind that goes with it.
-void SetSavedLayout(SignatureHeader& header)
+}  // namespace
+
+void SetSavedLayout(SignatureHeader& header, bool digests, int32_t recordCount)
 {
-    const bool digests = appState.directoryList.digestKind == DIGEST_SHA256;
-    header.layoutVersion = digests ? LAYOUT_DIGESTS : LAYOUT_CURRENT;
+    if (recordCount > MAX_CLASSIC_FILES) {
+        header.layoutVersion = LAYOUT_LARGE;
+    } else {
+        header.layoutVersion = digests ? LAYOUT_DIGESTS : LAYOUT_CURRENT;
+    }
     header.digestKind = digests ? DIGEST_SHA256 : DIGEST_NONE;
 }
-
-}  // namespace
 
 void SetSignatureName(SignatureHeader& header, const char* fileTitle)
 {
@@ -190,9 +228,11 @@ LoadError ReadSignature(ByteSource& source, const char* fileTitle, SignatureTarg
     if (std::memcmp(header.magic, SIGNATURE_MAGIC, MAGIC_SIZE) != 0) {
         return LoadError::BadMagic;
     }
-    // A digest kind this program does not know comes from a newer one.
-    if (header.layoutVersion > LAYOUT_DIGESTS ||
-        (header.layoutVersion == LAYOUT_DIGESTS && header.digestKind != DIGEST_SHA256)) {
+    // A layout or digest kind this program does not know comes from a
+    // newer one.
+    const bool digestKnown = header.digestKind == DIGEST_SHA256 ||
+                             (header.layoutVersion == LAYOUT_LARGE && header.digestKind == DIGEST_NONE);
+    if (header.layoutVersion > LAYOUT_LARGE || (header.layoutVersion >= LAYOUT_DIGESTS && !digestKnown)) {
         return LoadError::UnknownLayout;
     }
     SetSignatureName(header, fileTitle);
@@ -205,13 +245,13 @@ LoadError ReadSignature(ByteSource& source, const char* fileTitle, SignatureTarg
         return error;
     }
 
-    std::memset(target.records, 0, sizeof(FileRecord) * static_cast<size_t>(target.recordCapacity));
+    target.records->Clear(target.useSha256 != 0);
     return header.layoutVersion != LAYOUT_LEGACY ? ReadRecords(source, target)
                                                  : ReadLegacyRecords(source, target);
 }
 
 SaveError WriteSignature(ByteSink& sink, const SignatureHeader& header, const DirectoryList& list,
-                         const FileRecord* records, int recordCapacity)
+                         const RecordTable& records)
 {
     // Flushing after each part lets a failure that the buffer would hide
     // until later still be told by the part that suffered it.
@@ -221,19 +261,18 @@ SaveError WriteSignature(ByteSink& sink, const SignatureHeader& header, const Di
     if (sink.Write(&list, DIRECTORY_LIST_SIZE) != DIRECTORY_LIST_SIZE || !sink.Flush()) {
         return SaveError::DirectoryList;
     }
-    const size_t digestPart = header.layoutVersion == LAYOUT_DIGESTS ? DIGEST_PART_SIZE : 0;
-    for (int i = 0; i < recordCapacity && records[i].path[0] != '\0'; ++i) {
-        const FileRecord& record = records[i];
-        // A path always ends within its field in memory; should one not,
-        // its first 299 characters go out, which is all a record can hold.
-        const void* nul = std::memchr(record.path, '\0', MAX_RECORD_PATH_LENGTH);
-        size_t length = nul != nullptr ? static_cast<size_t>(static_cast<const char*>(nul) - record.path)
-                                       : static_cast<size_t>(MAX_RECORD_PATH_LENGTH);
-        int32_t storedLength = static_cast<int32_t>(length);
-        if (sink.Write(&storedLength, PATH_LENGTH_SIZE) != PATH_LENGTH_SIZE ||
-            sink.Write(record.path, length) != length ||
-            sink.Write(&record.details, DETAILS_SIZE) != DETAILS_SIZE ||
-            sink.Write(&record.hasDigest, digestPart) != digestPart) {
+    const size_t digestPart = DigestKindOf(header) == DIGEST_SHA256 ? DIGEST_PART_SIZE : 0;
+    for (int32_t i = 0; i < records.Count(); ++i) {
+        const RecordPath path = records.Path(i);
+        const int32_t length = path.folderLength + path.nameLength;
+        uint8_t digest[DIGEST_PART_SIZE];
+        digest[0] = records.HasDigest(i) ? 1 : 0;
+        std::memcpy(digest + 1, records.Digest(i), DIGEST_SIZE);
+        if (sink.Write(&length, PATH_LENGTH_SIZE) != PATH_LENGTH_SIZE ||
+            sink.Write(path.folder, path.folderLength) != path.folderLength ||
+            sink.Write(path.name, path.nameLength) != path.nameLength ||
+            sink.Write(&records.Details(i), DETAILS_SIZE) != DETAILS_SIZE ||
+            sink.Write(digest, digestPart) != digestPart) {
             return SaveError::Records;
         }
     }
@@ -248,7 +287,7 @@ LoadError LoadSignatureStream(ByteSource& source, const char* fileTitle)
     SignatureHeader header;
     SignatureTarget target = {&header,
                               &appState.directoryList,
-                              appState.LoadedTable,
+                              &appState.LoadedTable,
                               MAX_FILES,
                               appState.includeDriveLetter.load(std::memory_order_relaxed),
                               appState.calculateChecksums.load(std::memory_order_relaxed),
@@ -275,15 +314,16 @@ SaveError SaveSignatureStream(ByteSink& sink, const char* fileTitle)
         header = appState.header;
     }
     SetSignatureName(header, fileTitle);
-    SetSavedLayout(header);
-    return WriteSignature(sink, header, appState.directoryList, appState.LoadedTable, MAX_FILES);
+    SetSavedLayout(header, appState.directoryList.digestKind == DIGEST_SHA256, appState.LoadedTable.Count());
+    return WriteSignature(sink, header, appState.directoryList, appState.LoadedTable);
 }
 
 void NameSavedSignature(const char* fileTitle)
 {
     std::lock_guard<std::mutex> lock(appState.textLock);
     SetSignatureName(appState.header, fileTitle);
-    SetSavedLayout(appState.header);
+    SetSavedLayout(appState.header, appState.directoryList.digestKind == DIGEST_SHA256,
+                   appState.LoadedTable.Count());
 }
 
 const char* LoadErrorText(LoadError error)
@@ -312,6 +352,8 @@ const char* LoadErrorText(LoadError error)
         return "Error: Error while reading the file details from the signature file (09)";
     case LoadError::CannotOpen:
         return "Error: Could not create the signature file";
+    case LoadError::OutOfMemory:
+        return "Error: Not enough memory to load the signature file (11)";
     }
     return nullptr;
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "model/record_table.h"
 #include "model/signature.h"
 #include "sigfile/byte_stream.h"
 #include "sigfile/format.h"
@@ -14,28 +15,34 @@
 struct SignatureTarget {
     SignatureHeader* header;
     DirectoryList* directoryList;
-    FileRecord* records;
-    int recordCapacity;
+    RecordTable* records;
+    int32_t recordLimit;  // MAX_FILES, or fewer
     int32_t includeDriveLetter;
     int32_t calculateChecksums;
     int32_t useSha256;
 };
 
 // Reads a whole signature file of any layout. The header's name becomes
-// fileTitle; the stored one is never used. Every slot of the record table
-// is emptied before the records are read, so no record of an earlier
-// signature survives after the file's. On failure the target is left
-// partly written. Nothing is ever read or written past a buffer, whatever
-// the file holds: counts, lengths and texts are checked before they are
-// used, and a file with more records than the table has slots is refused.
+// fileTitle; the stored one is never used. The record table is emptied
+// before the records are read, so no record of an earlier signature
+// survives after the file's. On failure the target is left partly written.
+// Nothing is ever read or written past a buffer, whatever the file holds:
+// counts, lengths and texts are checked before they are used, and a file
+// with more records than recordLimit is refused (09), as is one whose
+// records need more memory than there is (11).
 LoadError ReadSignature(ByteSource& source, const char* fileTitle, SignatureTarget& target);
 
 // Writes the header and the directory list as given, then every record of
-// the table up to its first empty slot (at most recordCapacity), in the
-// header's layout: 1, or 2 with each record's digest. Sets nothing: the
-// caller puts the name, layoutVersion and digestKind into the header.
+// the table, in the header's layout: with each record's digest in layout 2,
+// and in layout 3 when its digestKind says so. Sets nothing: the caller
+// puts the name, layoutVersion and digestKind into the header (SetSavedLayout).
 SaveError WriteSignature(ByteSink& sink, const SignatureHeader& header, const DirectoryList& list,
-                         const FileRecord* records, int recordCapacity);
+                         const RecordTable& records);
+
+// The layout and digest kind a signature of recordCount records is saved
+// in: 1, or 2 with digests, exactly as before tables grew; 3 past
+// MAX_CLASSIC_FILES records.
+void SetSavedLayout(SignatureHeader& header, bool digests, int32_t recordCount);
 
 // Copies a file title into a header's name, shortened to fit.
 void SetSignatureName(SignatureHeader& header, const char* fileTitle);
@@ -46,9 +53,8 @@ void SetSignatureName(SignatureHeader& header, const char* fileTitle);
 // loaded" (the directory list and the table are already partly replaced).
 LoadError LoadSignatureStream(ByteSource& source, const char* fileTitle);
 
-// Writes the shared state's signature under the name fileTitle: layout 2
-// when its directory list says it holds SHA-256 digests, else layout 1,
-// byte for byte as it always was. Leaves the
+// Writes the shared state's signature under the name fileTitle, in the
+// layout SetSavedLayout gives it. Leaves the
 // shared state as it is: only a save that has fully succeeded renames the
 // signature, through NameSavedSignature.
 SaveError SaveSignatureStream(ByteSink& sink, const char* fileTitle);

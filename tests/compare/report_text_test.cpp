@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "compare/report_text.h"
+#include "support/reference_walk.h"
 
 namespace {
 
@@ -29,7 +30,9 @@ struct Report {
     std::string Write()
     {
         std::FILE* file = std::tmpfile();
-        EXPECT_TRUE(WriteReportText(file, *table, scan.data(), loaded.data(), skipped, stopped));
+        RecordTable scanTable, loadedTable;
+        FillTable(scanTable, scan), FillTable(loadedTable, loaded);
+        EXPECT_TRUE(WriteReportText(file, *table, scanTable, loadedTable, skipped, stopped));
         std::rewind(file);
         std::string bytes(1 << 20, '\0');
         bytes.resize(std::fread(&bytes[0], 1, bytes.size(), file));
@@ -62,8 +65,8 @@ TEST(ReportText, HeadingsForThePresentKindsInOrderWithCrLf)
 }
 
 // The last lines of a full table tell how many entries did not fit, how
-// many the scan left out and, last, that a Stop cut it short; a path that fills its field, or an entry outside
-// the tables, is never read past.
+// many the scan left out and, last, that a Stop cut it short; an entry
+// outside the tables is never read.
 TEST(ReportText, FullTableListsEveryEntryThenTheDroppedAndSkippedCountsNeverReadsPastItsDataAndFailsLoudly)
 {
     Report r;
@@ -88,12 +91,12 @@ TEST(ReportText, FullTableListsEveryEntryThenTheDroppedAndSkippedCountsNeverRead
     EXPECT_EQ(none.Write(), HEADER + skippedLine + stoppedLine);
 
     Report edge;
-    std::memset(&edge.scan[0], 'x', sizeof edge.scan[0]);  // no terminating NUL
+    std::memset(edge.scan[0].path, 'x', RECORD_PATH_SIZE - 1);
     edge.Add(Extra, 0, -1);
     edge.Add(Extra, -1, -1);
     edge.Add(Extra, MAX_FILES, -1);
     edge.Add(Missing, 0, MAX_FILES);
-    EXPECT_EQ(edge.Write(), HEADER + "**** Extra files on this PC ****\r\n" + std::string(RECORD_PATH_SIZE, 'x') +
+    EXPECT_EQ(edge.Write(), HEADER + "**** Extra files on this PC ****\r\n" + std::string(RECORD_PATH_SIZE - 1, 'x') +
                                 "\r\n**** Missing files on this PC ****\r\n");
 
     // A write that fails is reported.
@@ -105,8 +108,10 @@ TEST(ReportText, FullTableListsEveryEntryThenTheDroppedAndSkippedCountsNeverRead
     std::FILE* streams[] = {std::fopen("/dev/null", "rb"), std::fopen("/dev/full", "wb"), std::fopen("/dev/full", "wb")};
     std::setvbuf(streams[2], nullptr, _IONBF, 0);
 #endif
+    RecordTable scanTable, loadedTable;
+    FillTable(scanTable, edge.scan), FillTable(loadedTable, edge.loaded);
     for (std::FILE* file : streams) {
-        EXPECT_FALSE(WriteReportText(file, *edge.table, edge.scan.data(), edge.loaded.data(), 0, true));
+        EXPECT_FALSE(WriteReportText(file, *edge.table, scanTable, loadedTable, 0, true));
         std::fclose(file);
     }
 }

@@ -16,8 +16,9 @@ TEST(PathOrder, FoldsOnlyAsciiCapitalsAndComparesUnsignedBytes)
         EXPECT_EQ((got > 0) - (got < 0), c.order) << c.a << " / " << c.b;
         EXPECT_EQ((back < 0) - (back > 0), c.order) << c.b << " / " << c.a;
     }
-    FileRecord a = {}, b = {};
-    a.path[0] = 'B';  // folds to 'b': the difference of the first differing bytes
-    b.path[0] = 'a';
+    // Stored in folder and name pieces, paths compare whole: the difference
+    // of the first differing folded bytes, wherever the pieces split.
+    const RecordPath a = {"\\Dir\\", "B", 5, 1}, b = {"\\dir\\a", "", 6, 0};
     EXPECT_EQ(ComparePaths(a, b), 1);
+    EXPECT_EQ(ComparePaths(b, {"\\DIR\\A", "", 6, 0}), 0);
 }

@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
-#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -12,64 +10,52 @@
 namespace {
 
 RecordTable records;
+std::vector<std::string> made;  // by the index each record was appended at
 
-// The same for the same records in any order.
-uint64_t Fingerprint(int count)
+std::string Folded(std::string s)
 {
-    uint64_t sum = 0;
-    for (int i = 0; i < count && i < MAX_FILES; ++i) {
-        uint64_t word[sizeof(FileRecord) / 8], hash = 1;
-        std::memcpy(word, &records[i], sizeof word);
-        for (uint64_t w : word) hash = (hash ^ w) * 0x100000001B3ull + (hash >> 29);
-        sum += hash;
-    }
-    return sum;
-}
-
-// A path that fills its field without a NUL counts as its first 299 bytes.
-std::string FoldedPath(const FileRecord& r)
-{
-    std::string s(r.path, strnlen(r.path, RECORD_PATH_SIZE - 1));
     for (char& c : s) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
     return s;
 }
 
-std::string Bytes(int slot) { return std::string(reinterpret_cast<const char*>(&records[slot]), sizeof(FileRecord)); }
-
-// Sorts the first count records and checks that they are in path order,
-// records of equal paths in their earlier order (two scans of one folder
-// must pair them alike), and are the same records, each with its own
-// details, as before; the slot after them stays as it was.
-void SortAndCheck(int count)
+// Sorts the table and checks against a plain sort of the whole paths:
+// the same records in path order, records of equal paths in the order they
+// were appended (two scans of one folder must pair them alike), each with
+// its own details and digest.
+void SortAndCheck()
 {
-    uint64_t before = Fingerprint(count), next = Fingerprint(count + 1) - before;
-    std::map<std::string, int> slotBefore;  // records alike in every byte are interchangeable
-    for (int i = 0; i < count; ++i) slotBefore[Bytes(i)] = i;
-    SortRecords(records, count);
-    for (int i = 1; i < count; ++i) {
-        int order = FoldedPath(records[i - 1]).compare(FoldedPath(records[i]));
-        ASSERT_LE(order, 0) << "slot " << i;
-        if (order == 0 && Bytes(i - 1) != Bytes(i)) {
-            ASSERT_LT(slotBefore[Bytes(i - 1)], slotBefore[Bytes(i)]) << i;
-        }
+    std::vector<int> expected(made.size());
+    std::vector<std::string> folded(made.size());
+    for (size_t i = 0; i < made.size(); ++i) expected[i] = static_cast<int>(i), folded[i] = Folded(made[i]);
+    std::stable_sort(expected.begin(), expected.end(), [&](int a, int b) { return folded[a] < folded[b]; });
+    SortRecords(records);
+    ASSERT_EQ(records.Count(), static_cast<int32_t>(made.size()));
+    for (int32_t i = 0; i < records.Count(); ++i) {
+        FileRecord r = records.Get(i);
+        ASSERT_EQ(r.details.checksum, static_cast<uint32_t>(expected[i])) << i;
+        ASSERT_EQ(r.path, made[expected[i]]) << i;
+        ASSERT_EQ(r.digest[0] + 256 * r.digest[1], expected[i] % 65536);
     }
-    EXPECT_EQ(Fingerprint(count), before);
-    EXPECT_EQ(Fingerprint(count + 1) - before, next);
 }
 
-void Put(int slot, const std::string& path)
+void Put(const std::string& path)
 {
-    records[slot] = {};
-    std::memcpy(records[slot].path, path.data(), std::min<size_t>(path.size(), RECORD_PATH_SIZE - 1));
-    records[slot].details.checksum = static_cast<uint32_t>(slot);
+    FileRecord r = {};
+    path.copy(r.path, RECORD_PATH_SIZE - 1);
+    made.push_back(r.path);
+    r.details.checksum = static_cast<uint32_t>(made.size() - 1);
+    r.hasDigest = 1;
+    r.digest[0] = static_cast<uint8_t>(r.details.checksum), r.digest[1] = static_cast<uint8_t>(r.details.checksum >> 8);
+    records.Append(r);
 }
 
-// Paths that share long prefixes, differ in letter case, repeat, hold bytes
-// above 127 and run up to the full 299 characters.
+// Paths that share long prefixes and folders, differ in letter case,
+// repeat, hold bytes above 127 and run up to the full 299 characters.
 void FillRandom(int count, unsigned seed)
 {
+    records.Clear(true, true);
+    made.clear();
     std::mt19937 rng(seed);
-    std::vector<std::string> made;
     static const char* const prefixes[] = {"", "\\", "\\work\\top0", "\\work\\top01\\sub0", "\\Work\\TOP01\\Sub000"};
     static const char alphabet[] = "aAbBzZ_\\.@[`{\x7F\x80\xC4\xE4\xFF";
     for (int i = 0; i < count; ++i) {
@@ -82,42 +68,36 @@ void FillRandom(int count, unsigned seed)
             int length = static_cast<int>(rng() % (rng() % 4 == 0 ? 300 : 24));
             while (length-- > 0) path += alphabet[rng() % (sizeof alphabet - 1)];
         }
-        made.push_back(path.substr(0, RECORD_PATH_SIZE - 1));
-        Put(i, made.back());
+        Put(path.empty() ? "x" : path);
     }
 }
 
 }  // namespace
 
-TEST(RecordSort, SortsRandomOrderedReversedAndEqualTablesOfManySizes)
+TEST(RecordSort, SortsRandomReversedAndEqualTablesOfManySizes)
 {
     for (int count : {0, 1, 2, 3, 11, 12, 13, 40, 1000, 30000}) {
         for (unsigned seed = 1; seed <= (count < 1000 ? 40u : 2u); ++seed) {
-            FillRandom(count + 1, seed * 7919 + static_cast<unsigned>(count));
-            SortAndCheck(count);
+            FillRandom(count, seed * 7919 + static_cast<unsigned>(count));
+            SortAndCheck();
         }
     }
-    std::reverse(records, records + 30000);  // sorted backwards
-    SortAndCheck(30000);
-    for (int i = 0; i < 5000; ++i) Put(i, i % 2 ? "\\Same\\Path.txt" : "\\same\\PATH.TXT");
-    SortAndCheck(5000);
+    std::vector<std::string> backwards(made.rbegin(), made.rend());
+    records.Clear(true, true), made.clear();
+    for (const std::string& path : backwards) Put(path);
+    SortAndCheck();
+    records.Clear(true, true), made.clear();
+    for (int i = 0; i < 5000; ++i) Put(i % 2 ? "\\Same\\Path.txt" : "\\same\\PATH.TXT");
+    SortAndCheck();
 }
 
-// The last two records of a full table have no NUL in their path fields and
-// no zero byte in their details: a sort that compared them past the field
-// would run off the table. They count as 299 characters, equal to each other
-// and to a 299-character path, after the 298-character one and before one
-// that differs in the last place.
-TEST(RecordSort, SortsAFullTableAndStopsAtTheEndOfThePathField)
+// Past the 100,000 records of the old fixed tables, and paths of 298 and
+// 299 characters whose last chunk straddles the folder and the name.
+TEST(RecordSort, SortsALargeTable)
 {
-    FillRandom(MAX_FILES, 11);
+    FillRandom(130000, 11);
     std::string q299(RECORD_PATH_SIZE - 1, 'q');
-    Put(10, q299);
-    Put(20, q299.substr(1));
-    Put(30, q299.substr(1) + "R");
-    for (int i = MAX_FILES - 2; i < MAX_FILES; ++i) {
-        std::memset(&records[i], 0xFF, sizeof records[i]);
-        std::memset(records[i].path, 'Q', sizeof records[i].path);
-    }
-    SortAndCheck(MAX_FILES);
+    q299[290] = '\\';
+    for (const std::string& path : {q299, q299.substr(1), q299.substr(1) + "R", q299.substr(0, 293)}) Put(path);
+    SortAndCheck();
 }

@@ -36,11 +36,10 @@ std::string Tree(const std::string& name, std::initializer_list<const char*> fil
     return root;
 }
 
-// Walks the Include entries as the worker does, into a table that already
-// holds `count` records, and gives the new records as "path size checksum".
-// Entries by slot; a path ending in '-' is an Exclude entry without it.
-std::set<std::string> Walk(std::initializer_list<std::pair<int, std::string>> slots, int count = 0,
-                           int32_t driveAndChecksums = 0)
+// Walks the Include entries as the worker does and gives the records as
+// "path size checksum". Entries by slot; a path ending in '-' is an Exclude
+// entry without it.
+std::set<std::string> Walk(std::initializer_list<std::pair<int, std::string>> slots, int32_t driveAndChecksums = 0)
 {
     DirectoryList list = {};
     for (auto slot : slots) {
@@ -50,14 +49,15 @@ std::set<std::string> Walk(std::initializer_list<std::pair<int, std::string>> sl
     }
     ResetSignature(nullptr);
     appState.includeDriveLetter = appState.calculateChecksums = driveAndChecksums;
-    appState.fileLimitReached = appState.scanDirectoryCount = appState.scanTotalBytes = 0;
-    appState.scanFileCount = count;
+    appState.fileLimitReached = appState.memoryExhausted = appState.scanDirectoryCount = appState.scanTotalBytes = 0;
+    appState.scanFileCount = 0;
+    appState.ScanTable.Clear(false, true);
     for (int slot = 0; slot < MAX_DIRECTORIES; ++slot) {
         if (list.actions[slot] == Include) WalkDirectory(list.paths[slot], list);
     }
     std::set<std::string> out;
-    for (int i = count; i < appState.scanFileCount; ++i) {
-        const FileRecord& r = appState.ScanTable[i];
+    for (int i = 0; i < appState.scanFileCount; ++i) {
+        const FileRecord r = appState.ScanTable.Get(i);
         out.insert(std::string(r.path) + " " + std::to_string(r.details.size) + " " + std::to_string(r.details.checksum));
     }
     return out;
@@ -78,7 +78,7 @@ TEST(Walker, ExcludeDriveLetterChecksumLongPathAndRealSystem32Rules)
               (std::set<std::string>{r + "\\a.txt 3 0", r + "\\keep\\e.txt 3 0", r + "\\keep\\sub\\f.txt 3 0"}));
     EXPECT_EQ(appState.scanDirectoryCount, 3);  // root, keep, keep\sub
     EXPECT_EQ(appState.scanTotalBytes, 9u);
-    EXPECT_EQ(Walk({{0, root + "\\keep"}, {1, root + "\\keep\\sub-"}}, 0, 1),
+    EXPECT_EQ(Walk({{0, root + "\\keep"}, {1, root + "\\keep\\sub-"}}, 1),
               std::set<std::string>{root + "\\keep\\e.txt 3 1610"});
 
     // Paths longer than the records or the walk's buffers are skipped whole,
@@ -93,7 +93,7 @@ TEST(Walker, ExcludeDriveLetterChecksumLongPathAndRealSystem32Rules)
         CloseHandle(CreateFileW((folder + L"\\f.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
         real.insert(path + "\\f.txt 0 255");
     }
-    std::set<std::string> recorded = Walk({{0, deep}}, 0, 1);
+    std::set<std::string> recorded = Walk({{0, deep}}, 1);
     for (const std::string& path : recorded) EXPECT_TRUE(real.count(path) && path.size() <= 299 + 6) << path;
     // Every file whose path fits is reached, however long; the first folder
     // that does not fit is counted once and not entered.
@@ -110,7 +110,7 @@ TEST(Walker, ExcludeDriveLetterChecksumLongPathAndRealSystem32Rules)
     ASSERT_TRUE(CreateDirectoryW((wide + L"\\Ωmega").c_str(), nullptr));
     for (const wchar_t* name : {L"\\日本.txt", L"\\café.txt", L"\\Ωmega\\in.txt"}) WriteTestFile(wide + name, "abc");
     WriteTestFile(wide + L"\\中文.txt", "");
-    EXPECT_EQ(Walk({{0, root}}, 0, 1), (std::set<std::string>{root + "\\??.txt 3 1610", root + "\\??.txt 0 255",
+    EXPECT_EQ(Walk({{0, root}}, 1), (std::set<std::string>{root + "\\??.txt 3 1610", root + "\\??.txt 0 255",
                                                            root + "\\caf\xE9.txt 3 1610", root + "\\Omega\\in.txt 3 1610"}));
 
     // A 32-bit program on 64-bit Windows that names System32 is shown
@@ -123,26 +123,33 @@ TEST(Walker, ExcludeDriveLetterChecksumLongPathAndRealSystem32Rules)
     WriteTestFile(wow + "\\twin.txt", "the 32-bit twin");
     WriteTestFile(wow + "\\wow.txt", "x");
     const std::string system32 = "C:\\Windows\\System32\\olvarin-wow64";
-    EXPECT_EQ(Walk({{0, system32}}, 0, 1), (std::set<std::string>{system32 + "\\only.txt 3 1610", system32 + "\\twin.txt 2 1058"}));
+    EXPECT_EQ(Walk({{0, system32}}, 1), (std::set<std::string>{system32 + "\\only.txt 3 1610", system32 + "\\twin.txt 2 1058"}));
 }
 
-// The count starts just below the limit: the rule is the same for the last
-// few slots as for all of them. A walk goes on into directories after the
-// limit, but records nothing more.
-TEST(Walker, AFullTableShowsTheMessageOnlyForAFileBeyondIt)
+// With the limit lowered to two files: the rule is the same at any count.
+// A walk goes on into directories after the limit, but records nothing
+// more. Memory that runs out ends the walk the same way, with its own
+// message, once.
+TEST(Walker, AFullTableShowsTheMessageOnlyForAFileBeyondItAndSoDoesMemoryRunningOut)
 {
     std::string root = Tree("limit", {"\\full\\1.txt", "\\full\\2.txt", "\\over\\1.txt", "\\over\\2.txt",
                                       "\\over\\3.txt", "\\after\\4.txt"});
-    for (bool oneMore : {false, true}) {
+    SetFileLimit(2);
+    for (int run : {0, 1, 2}) {
         MessageRecorder recorder;
-        if (oneMore) Walk({{0, root + "\\over"}, {1, root + "\\after"}}, MAX_FILES - 2);
-        else Walk({{0, root + "\\full"}}, MAX_FILES - 2);
-        EXPECT_EQ(appState.scanFileCount, MAX_FILES);
-        EXPECT_EQ(appState.fileLimitReached, oneMore ? 1 : 0);
-        EXPECT_EQ(appState.scanDirectoryCount, oneMore ? 2 : 1);
-        EXPECT_EQ(MessageRecorder::shown, oneMore ? std::vector<std::string>{
-            "Too many files|Error: The maximum number of indexable files has been reached"} : std::vector<std::string>{});
+        if (run == 2) SetRecordMemoryLimit(1);
+        if (run == 0) Walk({{0, root + "\\full"}});
+        else Walk({{0, root + "\\over"}, {1, root + "\\after"}});
+        SetRecordMemoryLimit(0);
+        EXPECT_EQ(appState.scanFileCount, run == 2 ? 0 : 2);
+        EXPECT_EQ(appState.fileLimitReached, run == 0 ? 0 : 1);
+        EXPECT_EQ(appState.memoryExhausted, run == 2 ? 1 : 0);
+        EXPECT_EQ(appState.scanDirectoryCount, run == 0 ? 1 : 2);
+        const char* message = run == 0 ? nullptr : run == 1 ? "Too many files|Error: The maximum number of indexable files has been reached"
+            : "Out of memory|Error: Memory ran out after 0 files were recorded; the files after them are not covered";
+        EXPECT_EQ(MessageRecorder::shown, message ? std::vector<std::string>{message} : std::vector<std::string>{});
     }
+    SetFileLimit(0);
 }
 
 namespace {
@@ -200,7 +207,7 @@ bool ScanStoppedWhileFourReadersAreBusy(const std::vector<std::string>& folders,
         char shown[STATUS_TEXT_SIZE];
         ReadPublishedText(appState.currentFile, shown, sizeof shown);
         return appState.scanFileCount == total && appState.currentChecksum != 0 &&
-               std::string(shown) == appState.ScanTable[total - 2].path;
+               std::string(shown) == appState.ScanTable.Get(total - 2).path;
     });
     appState.stopRequested = 1;
     return WaitForSingleObject(scan, 10000) == WAIT_OBJECT_0 && CloseHandle(scan) && busy;
@@ -234,7 +241,7 @@ TEST(Walker, ParallelReadersRecordWhatOneReaderRecordsAndAStopLeavesNoFalseCheck
     std::vector<FileRecord> records[2];
     for (int readers : {1, 4}) {
         Scan({root}, readers);
-        records[readers > 1].assign(appState.ScanTable, appState.ScanTable + appState.scanFileCount);
+        for (int32_t i = 0; i < appState.ScanTable.Count(); ++i) records[readers > 1].push_back(appState.ScanTable.Get(i));
     }
     CloseHandle(holder);
     ASSERT_EQ(records[0].size(), 301u);
@@ -293,6 +300,6 @@ TEST(Walker, EntriesTooLongToRecordAreToldAndAChangeOutsideTheCodePageIsFound)
     ASSERT_TRUE(FindScanDifferences());
     ASSERT_EQ(appState.differenceTable.entryCount, 1);
     EXPECT_EQ(appState.differenceTable.entries[0].kind, Checksum);
-    EXPECT_EQ(std::string(appState.ScanTable[appState.differenceTable.entries[0].scanIndex].path), root.substr(2) + "\\??.txt");
+    EXPECT_EQ(std::string(appState.ScanTable.Get(appState.differenceTable.entries[0].scanIndex).path), root.substr(2) + "\\??.txt");
     EXPECT_EQ(MessageRecorder::shown.size(), 1u);
 }

@@ -42,7 +42,7 @@ TEST(SignatureFile, AFailedSaveLeavesTheOldFileAndTheNameAsTheyWereAndNothingBeh
 {
     folder = MakeTestFolder("safe-save");
     ResetSignature(nullptr);
-    for (int i = 0; i < 3000; ++i) std::snprintf(appState.LoadedTable[i].path, RECORD_PATH_SIZE, "\\f%05d", i);
+    for (int i = 0; i < 3000; ++i) appState.LoadedTable.Append(("\\f" + std::to_string(100000 + i).substr(1)).c_str(), 7, {});
     WriteTestFile(folder + "\\kept.sig", "the old file");
     MessageRecorder recorder;
     const struct { const char* name; size_t goodBytes; const char* message; } cases[] = {

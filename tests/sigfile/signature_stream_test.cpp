@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -38,18 +39,22 @@ struct SignatureBytes {
         header.legacyDriveLetterFlag = 1;
         header.digestKind = list.digestKind = layout == LAYOUT_DIGESTS ? DIGEST_SHA256 : DIGEST_NONE;
     }
+    bool Digests() const
+    {
+        return header.layoutVersion == LAYOUT_DIGESTS || (header.layoutVersion == LAYOUT_LARGE && header.digestKind != 0);
+    }
     SignatureBytes& Raw(const void* data, size_t size)
     {
         tail.insert(tail.end(), static_cast<const unsigned char*>(data), static_cast<const unsigned char*>(data) + size);
         return *this;
     }
-    // A layout-1 or -2 record with any stated length and path bytes; in
-    // layout 2 a digest of n's bytes (hasDigest 1 for odd n).
+    // A record of layouts 1 to 3 with any stated length and path bytes; with
+    // digests, a digest of n's bytes (hasDigest 1 for odd n).
     SignatureBytes& RawRecord(int32_t length, const std::string& path, uint32_t n = 0, uint8_t hasDigest = 2)
     {
         FileDetails details = DetailsFor(n);
         Raw(&length, sizeof length).Raw(path.data(), path.size()).Raw(&details, sizeof details);
-        if (header.layoutVersion != LAYOUT_DIGESTS) return *this;
+        if (!Digests()) return *this;
         unsigned char digest[1 + DIGEST_SIZE] = {static_cast<uint8_t>(hasDigest == 2 ? n % 2 : hasDigest)};
         std::memset(digest + 1, digest[0] * static_cast<int>(n), DIGEST_SIZE);
         return Raw(digest, sizeof digest);
@@ -58,7 +63,7 @@ struct SignatureBytes {
     SignatureBytes& Record(const std::string& path, uint32_t n = 0)
     {
         if (header.layoutVersion != LAYOUT_LEGACY) return RawRecord(static_cast<int32_t>(path.size()), path, n);
-        FileRecord record = {};
+        LegacyRecord record = {};
         std::strncpy(record.path, path.c_str(), RECORD_PATH_SIZE - 1);
         record.details = DetailsFor(n);
         return Raw(&record, LEGACY_RECORD_SIZE);
@@ -77,32 +82,28 @@ struct SignatureBytes {
     }
 };
 
-// A small table with one guard slot behind it, so a test sees any write past
-// the slots the reader was given.
+// A small limit, so that the rows reach it.
 constexpr int CAPACITY = 4;
 
 struct Loaded {
     SignatureHeader header{};
     DirectoryList list{};
-    FileRecord records[CAPACITY + 1]{};
-    SignatureTarget target{&header, &list, records, CAPACITY, 0, 0, 0};
+    RecordTable records;
+    SignatureTarget target{&header, &list, &records, CAPACITY, 0, 0, 0};
     LoadError error = LoadError::None;
 };
 
-// Reads into a table that holds what an earlier signature left behind.
-Loaded Read(ByteSource& source, int32_t calculateChecksums = 0)
+// Reads into a table that holds an earlier signature's records.
+std::unique_ptr<Loaded> Read(ByteSource& source, int32_t calculateChecksums = 0)
 {
-    Loaded out;
-    std::memset(out.records, 0x5A, sizeof out.records);
-    for (FileRecord& r : out.records) r.path[RECORD_PATH_SIZE - 1] = '\0';
-    FileRecord guard = out.records[CAPACITY];
-    out.target.calculateChecksums = calculateChecksums;
-    out.error = ReadSignature(source, "title.sig", out.target);
-    EXPECT_EQ(std::memcmp(&guard, &out.records[CAPACITY], sizeof guard), 0) << "written past the table";
+    auto out = std::make_unique<Loaded>();
+    for (const char* path : {"\\earlier\\1", "\\earlier\\2", "\\earlier\\3"}) out->records.Append(path, 10, {});
+    out->target.calculateChecksums = calculateChecksums;
+    out->error = ReadSignature(source, "title.sig", out->target);
     return out;
 }
 
-Loaded Read(const Bytes& bytes, int32_t calculateChecksums = 0)
+std::unique_ptr<Loaded> Read(const Bytes& bytes, int32_t calculateChecksums = 0)
 {
     MemorySource source(bytes.data(), bytes.size());
     return Read(source, calculateChecksums);
@@ -140,7 +141,16 @@ SignatureBytes Sig(uint8_t layout, int records, int32_t directoryCount = 0)
 
 
 
-constexpr uint8_t OLD = LAYOUT_LEGACY, NEW = LAYOUT_CURRENT, SHA = LAYOUT_DIGESTS;
+constexpr uint8_t OLD = LAYOUT_LEGACY, NEW = LAYOUT_CURRENT, SHA = LAYOUT_DIGESTS, BIG = LAYOUT_LARGE;
+
+// Layout 3 as the writer makes it, with or without digests.
+SignatureBytes Big(int records, uint8_t digestKind)
+{
+    SignatureBytes sig(BIG);
+    sig.header.digestKind = sig.list.digestKind = digestKind;
+    for (int i = 0; i < records; ++i) sig.Record("\\dir\\f" + std::to_string(i), static_cast<uint32_t>(i));
+    return sig;
+}
 
 }  // namespace
 
@@ -149,9 +159,9 @@ constexpr uint8_t OLD = LAYOUT_LEGACY, NEW = LAYOUT_CURRENT, SHA = LAYOUT_DIGEST
 TEST(SignatureRead, EachDamageGivesItsErrorAtItsBoundary)
 {
     const Bytes good = Sig(NEW, 0).Bytes();
-    FileRecord unterminated;
+    LegacyRecord unterminated;
     std::memset(&unterminated, 'x', sizeof unterminated);
-    const FileRecord empty{};
+    const LegacyRecord empty{};
     const std::string p299(299, 'p'), p300(300, 'p');
     using E = LoadError;
     const struct { const char* what; std::function<Bytes()> bytes; LoadError expected; } cases[] = {
@@ -159,7 +169,12 @@ TEST(SignatureRead, EachDamageGivesItsErrorAtItsBoundary)
         {"header one byte short", [&] { return Bytes(good.begin(), good.begin() + 335); }, E::HeaderShort},
         {"magic", [&] { Bytes b = good; b[0] ^= 1; return b; }, E::BadMagic},
         {"magic's NUL", [&] { Bytes b = good; b[MAGIC_SIZE - 1] = 'x'; return b; }, E::BadMagic},
-        {"layout 3", [] { return SignatureBytes(3).Bytes(); }, E::UnknownLayout},
+        {"layout 4", [] { return SignatureBytes(4).Bytes(); }, E::UnknownLayout},
+        {"layout 3, digest kind unknown", [] { return Big(0, 2).Bytes(); }, E::UnknownLayout},
+        {"layout 3, list disagrees", [] { SignatureBytes s = Big(0, 1); s.list.digestKind = 0; return s.Bytes(); }, E::CorruptDirectories},
+        {"layout 3, ends in digest", [] { return Big(2, 1).Bytes(1); }, E::None},
+        {"layout 3, one record too many", [] { return Big(CAPACITY + 1, 0).Bytes(); }, E::Record},
+        {"layout 3 with digests, one too many", [] { return Big(CAPACITY + 1, 1).Bytes(); }, E::Record},
         {"layout 2, digest kind unknown", [] { SignatureBytes s(SHA); s.header.digestKind = 2; return s.Bytes(); }, E::UnknownLayout},
         {"layout 2, list says no digests", [] { SignatureBytes s(SHA); s.list.digestKind = 0; return s.Bytes(); }, E::CorruptDirectories},
         {"layout 2 block short", [] { return Sig(SHA, 0).Bytes(1); }, E::DirectoriesShort},
@@ -214,7 +229,7 @@ TEST(SignatureRead, EachDamageGivesItsErrorAtItsBoundary)
     int row = 0;
     for (const auto& c : cases) {
         Bytes bytes = c.bytes();
-        EXPECT_EQ(Read(bytes).error, c.expected) << c.what;
+        EXPECT_EQ(Read(bytes)->error, c.expected) << c.what;
         char number[8];  // every error a user can see carries its number
         std::snprintf(number, sizeof number, "(%02d)", static_cast<int>(c.expected));
         EXPECT_TRUE(c.expected == E::None || std::strstr(LoadErrorText(c.expected), number)) << c.what;
@@ -226,35 +241,50 @@ TEST(SignatureRead, EachDamageGivesItsErrorAtItsBoundary)
     }
 }
 
+// Nothing of the earlier signature survives; a digest cut short is none.
 TEST(SignatureRead, ARecordCutShortByTheEndKeepsWhatArrivedButAReadErrorFails)
 {
     SignatureBytes sig = Sig(NEW, 1).Record("\\last.txt", 9);
-    FileRecord expected = {"\\last.txt", DetailsFor(9), 0, {}};
-    reinterpret_cast<unsigned char*>(&expected)[sizeof expected - 1] = 0;
-    Loaded inDetails = Read(sig.Bytes(1));
-    EXPECT_EQ(std::memcmp(&inDetails.records[1], &expected, sizeof expected), 0);
-    EXPECT_STREQ(Read(sig.Bytes(36 + 5)).records[1].path, "\\las");
-    // A layout-0 record cut short gets its NUL inside its field.
-    FileRecord unterminated;
+    auto inDetails = Read(sig.Bytes(1));
+    ASSERT_EQ(inDetails->records.Count(), 2);
+    FileRecord last = inDetails->records.Get(1), expected = {"\\last.txt", DetailsFor(9), 0, {}};
+    reinterpret_cast<unsigned char*>(&expected.details)[DETAILS_SIZE - 1] = 0;
+    EXPECT_EQ(std::memcmp(&last, &expected, sizeof expected), 0);
+    EXPECT_STREQ(Read(sig.Bytes(36 + 5))->records.Get(1).path, "\\las");
+    for (size_t cut : {0, 1, DIGEST_SIZE, DIGEST_SIZE + 1}) {
+        auto digest = Read(Sig(SHA, 2).Bytes(cut));
+        EXPECT_EQ(digest->records.Count(), 2);
+        EXPECT_EQ(digest->records.HasDigest(1), cut == 0) << cut;
+    }
+    // A layout-0 record cut short gets its end inside its field.
+    LegacyRecord unterminated;
     std::memset(&unterminated, 'x', sizeof unterminated);
-    Loaded legacy = Read(Sig(OLD, 1).Raw(&unterminated, LEGACY_RECORD_SIZE).Bytes(10));
-    ASSERT_EQ(legacy.error, LoadError::None);
-    EXPECT_EQ(std::strlen(legacy.records[1].path), 299u);
+    auto legacy = Read(Sig(OLD, 1).Raw(&unterminated, LEGACY_RECORD_SIZE).Bytes(10));
+    ASSERT_EQ(legacy->error, LoadError::None);
+    EXPECT_EQ(std::strlen(legacy->records.Get(1).path), 299u);
 
-    // A short read before the end is an error, not the end.
+    // A short read before the end is an error, not the end; so are records
+    // that memory cannot hold.
     const Bytes current = Sig(NEW, 3).Bytes(), old = Sig(OLD, 2).Bytes();
     FailingSource inRecord(current, CURRENT_RECORDS_OFFSET + 50), inLength(current, CURRENT_RECORDS_OFFSET + 2);
     FailingSource inLegacy(old, LEGACY_RECORDS_OFFSET + 400);
-    EXPECT_EQ(Read(inRecord).error, LoadError::Record);
-    EXPECT_EQ(Read(inLength).error, LoadError::Record);
-    EXPECT_EQ(Read(inLegacy).error, LoadError::LegacyRecord);
+    EXPECT_EQ(Read(inRecord)->error, LoadError::Record);
+    EXPECT_EQ(Read(inLength)->error, LoadError::Record);
+    EXPECT_EQ(Read(inLegacy)->error, LoadError::LegacyRecord);
+    Loaded starved;
+    MemorySource source(current.data(), current.size());
+    SetRecordMemoryLimit(1);
+    EXPECT_EQ(ReadSignature(source, "title.sig", starved.target), LoadError::OutOfMemory);
+    SetRecordMemoryLimit(0);
+    EXPECT_TRUE(std::strstr(LoadErrorText(LoadError::OutOfMemory), "(11)"));
 }
 
 TEST(SignatureWrite, EachFailureIsToldByThePartItStruck)
 {
     SignatureHeader header{};
     DirectoryList list{};
-    FileRecord records[3] = {{"\\a", {}, 0, {}}, {"\\b", {}, 0, {}}, {}};
+    RecordTable records;
+    records.Append("\\a", 2, {}), records.Append("\\b", 2, {});
     const struct { size_t goodBytes; SaveError expected; } cases[] = {
         {0, SaveError::Header}, {335, SaveError::Header}, {336, SaveError::DirectoryList},
         {8263, SaveError::DirectoryList}, {8264, SaveError::Records}, {8264 + 42 + 41, SaveError::Records},
@@ -263,87 +293,86 @@ TEST(SignatureWrite, EachFailureIsToldByThePartItStruck)
     for (const auto& c : cases) {
         for (bool onFlush : {false, true}) {
             FailingSink sink(c.goodBytes, onFlush);
-            EXPECT_EQ(WriteSignature(sink, header, list, records, 3), c.expected) << c.goodBytes << " " << onFlush;
+            EXPECT_EQ(WriteSignature(sink, header, list, records), c.expected) << c.goodBytes << " " << onFlush;
         }
     }
 }
 
-// Through the shared state: a full table, far beyond the old 50,000-record
-// cap, whatever the header counts; one more is refused; a legacy file saved
-// again has both options off; saving stops at the first empty slot and
-// leaves the state's name alone (the Windows side renames it once the file
-// is in place).
-TEST(SignatureState, FullTablesRoundTripAndLegacyFilesSaveAsTheCurrentLayout)
-{
-    auto save = [](const char* title) {
-        MemorySink sink;
-        EXPECT_EQ(SaveSignatureStream(sink, title), SaveError::None);
-        return sink.bytes();
-    };
-    auto load = [](const Bytes& bytes) {  // through a real file, as the program reads one
-        std::FILE* file = std::fopen("signature_stream_test.sig", "wb");
-        std::fclose((std::fwrite(bytes.data(), 1, bytes.size(), file), file));
-        FileSource source(file = std::fopen("signature_stream_test.sig", "rb"));
-        LoadError error = LoadSignatureStream(source, "loaded.sig");
-        std::fclose(file), std::remove("signature_stream_test.sig");
-        return error;
-    };
-    ResetSignature(nullptr);
-    for (int i = 0; i < MAX_FILES; ++i) {
-        std::snprintf(appState.LoadedTable[i].path, RECORD_PATH_SIZE, "\\d\\%06d.bin", i);
-        appState.LoadedTable[i].details = DetailsFor(static_cast<uint32_t>(i));
-    }
-    appState.directoryList.calculateChecksums = 1;
-    Bytes bytes = save("full.sig");
-    EXPECT_STREQ(appState.header.name, "No signature loaded");
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(save(std::string(300, 't').c_str()).data()) + 50), std::string(257, 't'));
-    std::memset(appState.LoadedTable, 0, sizeof appState.LoadedTable);
-    ASSERT_EQ(load(bytes), LoadError::None);
-    EXPECT_STREQ(appState.header.name, "loaded.sig");
-    EXPECT_EQ(appState.calculateChecksums, 1);
-    FileRecord last = {"\\d\\099999.bin", DetailsFor(MAX_FILES - 1), 0, {}}, first = {"C:\\old\\a", DetailsFor(1), 0, {}};
-    EXPECT_EQ(std::memcmp(&appState.LoadedTable[MAX_FILES - 1], &last, sizeof last), 0);
-    Bytes more = SignatureBytes(NEW).Record("\\x").Bytes();
-    bytes.insert(bytes.end(), more.begin() + CURRENT_RECORDS_OFFSET, more.end());
-    EXPECT_EQ(load(bytes), LoadError::Record);
+namespace {
 
+Bytes Save(const char* title)
+{
+    MemorySink sink;
+    EXPECT_EQ(SaveSignatureStream(sink, title), SaveError::None);
+    return sink.bytes();
+}
+
+LoadError Load(const Bytes& bytes)  // through a real file, as the program reads one
+{
+    std::FILE* file = std::fopen("signature_stream_test.sig", "wb");
+    std::fclose((std::fwrite(bytes.data(), 1, bytes.size(), file), file));
+    FileSource source(file = std::fopen("signature_stream_test.sig", "rb"));
+    LoadError error = LoadSignatureStream(source, "loaded.sig");
+    std::fclose(file), std::remove("signature_stream_test.sig");
+    return error;
+}
+
+}  // namespace
+
+// Through the shared state: a legacy file saved again has both options on
+// as loaded, and the state's name is left alone by a save (the Windows side
+// renames it once the file is in place). After a load that failed, the
+// state is reset and a save writes no record of the earlier signature.
+TEST(SignatureState, LegacyFilesSaveAsTheCurrentLayoutAndAFailedLoadLeavesNoRecord)
+{
+    ResetSignature(nullptr);
     // Layout 0 says "drive letter included" with a zero and has no checksum
     // option, so that one stays as it was; its directories move over, with
     // the options in force, so that saving it again keeps them.
     SignatureBytes legacy(OLD);  // its flag 1: no drive letter
     legacy.legacy = {2, {"C:\\old", "C:\\old\\skip"}, {Include, Exclude}};
-    ASSERT_EQ(load(legacy.Bytes()), LoadError::None);
+    ASSERT_EQ(Load(legacy.Bytes()), LoadError::None);
     EXPECT_EQ(appState.includeDriveLetter, 0);
     legacy.header.legacyDriveLetterFlag = 0;
-    ASSERT_EQ(load(legacy.Record("C:\\old\\a", 1).Record("C:\\old\\b", 2).Bytes()), LoadError::None);
+    appState.calculateChecksums = 1;
+    ASSERT_EQ(Load(legacy.Record("C:\\old\\a", 1).Bytes()), LoadError::None);
     EXPECT_EQ(appState.includeDriveLetter + appState.calculateChecksums, 2);
     DirectoryList list{2, 1, 1, {"C:\\old", "C:\\old\\skip"}, DIGEST_NONE, 0, {Include, Exclude}};
     EXPECT_EQ(std::memcmp(&appState.directoryList, &list, sizeof list), 0);
-    appState.LoadedTable[1].path[0] = '\0';
-    bytes = save("again.sig");
+    Bytes bytes = Save("again.sig");
+    EXPECT_STREQ(appState.header.name, "loaded.sig");
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(Save(std::string(300, 't').c_str()).data()) + 50), std::string(257, 't'));
     EXPECT_EQ(bytes.size(), CURRENT_RECORDS_OFFSET + 4 + 8 + 36);
-    ASSERT_EQ(load(bytes), LoadError::None);
+    ASSERT_EQ(Load(bytes), LoadError::None);
     EXPECT_EQ(appState.header.layoutVersion, NEW);
     EXPECT_EQ(appState.includeDriveLetter + appState.calculateChecksums, 2);
-    EXPECT_EQ(std::memcmp(&appState.LoadedTable[0], &first, sizeof first), 0);
-    EXPECT_EQ(appState.LoadedTable[1].path[0] + appState.LoadedTable[1].details.size, 0u);  // nothing left
+    FileRecord first = {"C:\\old\\a", DetailsFor(1), 0, {}}, loaded = appState.LoadedTable.Get(0);
+    EXPECT_EQ(std::memcmp(&loaded, &first, sizeof first), 0);
+
+    ASSERT_EQ(Load(Sig(NEW, 0, 31).Bytes()), LoadError::CorruptDirectories);
+    ResetSignature(nullptr);
+    EXPECT_EQ(Save("after.sig").size(), CURRENT_RECORDS_OFFSET);
 }
 
-// Layout 2 turns checksums and SHA-256 on and keeps every digest: saved,
-// loaded and saved again, it comes out byte for byte as it went in.
-TEST(SignatureState, Layout2RoundTripsByteForByte)
+// Up to 100,000 records a signature is saved as it always was, layout 1 or
+// 2; past that in layout 3, whose number older copies refuse as too new
+// (03) instead of reading 100,000 records and calling the rest damage. Each
+// comes back byte for byte, digests included.
+TEST(SignatureState, LayoutsRoundTripByteForByteAndLayout3OnlyPastTheClassicLimit)
 {
-    auto roundTrip = [](const Bytes& bytes) {
-        MemorySource source(bytes.data(), bytes.size());
-        EXPECT_EQ(LoadSignatureStream(source, "stored name"), LoadError::None);
-        MemorySink sink;
-        EXPECT_EQ(SaveSignatureStream(sink, "stored name"), SaveError::None);
-        return sink.bytes();
-    };
     ResetSignature(nullptr);
-    const Bytes bytes = Sig(SHA, 3, 0).Bytes();
-    EXPECT_EQ(roundTrip(bytes), bytes);
-    EXPECT_EQ(appState.calculateChecksums + appState.useSha256, 2);
-    EXPECT_EQ(appState.LoadedTable[1].hasDigest + appState.LoadedTable[1].digest[DIGEST_SIZE - 1], 2);
-    EXPECT_EQ(roundTrip(roundTrip(bytes)), bytes);
+    for (int records : {3, MAX_CLASSIC_FILES, MAX_CLASSIC_FILES + 1}) {
+        for (uint8_t digests : {0, 1}) {
+            SignatureBytes sig = records > MAX_CLASSIC_FILES ? Big(0, digests) : SignatureBytes(digests ? SHA : NEW);
+            for (int i = 0; i < records; ++i) sig.Record(i % 7 ? "\\d" + std::to_string(i % 50) + "\\f" + std::to_string(i) : "\\" + std::to_string(i), i);
+            const Bytes bytes = sig.Bytes();
+            MemorySource source(bytes.data(), bytes.size());
+            ASSERT_EQ(LoadSignatureStream(source, "stored name"), LoadError::None);
+            EXPECT_EQ(appState.calculateChecksums + appState.useSha256, digests ? 2 : 0);
+            EXPECT_EQ(Save("stored name"), bytes) << records << " " << int{digests};
+            EXPECT_EQ(bytes[offsetof(SignatureHeader, layoutVersion)],
+                      records > MAX_CLASSIC_FILES ? BIG : digests ? SHA : NEW);
+        }
+    }
+    EXPECT_TRUE(appState.LoadedTable.HasDigest(1) && !appState.LoadedTable.HasDigest(2));
 }

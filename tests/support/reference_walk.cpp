@@ -29,27 +29,38 @@ int32_t Details(const FileRecord& s, const FileRecord& l, ContentCheck content)
 
 }  // namespace
 
-void ReferenceWalk(const RecordTable& scan, const RecordTable& loaded, ContentCheck content, DifferenceTable& table)
+void ReferenceWalk(const std::vector<FileRecord>& scan, const std::vector<FileRecord>& loaded, ContentCheck content,
+                   DifferenceTable& table)
 {
     table.entryCount = table.droppedCount = 0;
-    int s = 0, l = 0;
-    while (s < MAX_FILES && l < MAX_FILES) {
-        const char* S = scan[s].path;
-        if (ComparePathTexts(S, loaded[l].path) == 0) {
+    const int32_t S = static_cast<int32_t>(scan.size()), L = static_cast<int32_t>(loaded.size());
+    int32_t s = 0, l = 0;
+    while (s < S || l < L) {
+        if (s == S || l == L) {
+            s == S ? Record(table, Missing, -1, l++) : Record(table, Extra, s++, -1);
+            continue;
+        }
+        const char* P = scan[s].path;
+        if (ComparePathTexts(P, loaded[l].path) == 0) {
             if (int32_t kind = Details(scan[s], loaded[l], content)) Record(table, kind, s, l);
             ++s, ++l;
             continue;
         }
-        for (int k = l + 1;; ++k) {
-            const char* K = k < MAX_FILES ? loaded[k].path : "";
-            if (ComparePathTexts(S, K) == 0 || S[0] == '\0') {
+        for (int32_t k = l + 1;; ++k) {
+            if (k < L && ComparePathTexts(P, loaded[k].path) == 0) {
                 Record(table, Missing, -1, l++);
                 break;
             }
-            if (ComparePathTexts(S, K) < 0 || K[0] == '\0') {
+            if (k == L || ComparePathTexts(P, loaded[k].path) < 0) {
                 Record(table, Extra, s++, -1);
                 break;
             }
         }
     }
+}
+
+void FillTable(RecordTable& table, const std::vector<FileRecord>& records)
+{
+    table.Clear(true, true);
+    for (const FileRecord& record : records) table.Append(record);
 }

@@ -1,11 +1,17 @@
 #pragma once
 
+#include <vector>
+
 #include "compare/difference_walk.h"
 #include "model/difference.h"
-#include "model/signature.h"
+#include "model/record_table.h"
 
-// The comparison walk written the plain way: every look-ahead starts again
-// just after the loaded cursor. Slow on long runs of missing files, but each
-// line follows one rule, so the real walk is checked against it.
-void ReferenceWalk(const RecordTable& scan, const RecordTable& loaded, ContentCheck content,
+// The comparison walk written the plain way, on whole paths: every
+// look-ahead starts again just after the loaded cursor. Slow on long runs of
+// missing files, but each line follows one rule, so the real walk is checked
+// against it.
+void ReferenceWalk(const std::vector<FileRecord>& scan, const std::vector<FileRecord>& loaded, ContentCheck content,
                    DifferenceTable& table);
+
+// A table of these records, digests kept.
+void FillTable(RecordTable& table, const std::vector<FileRecord>& records);

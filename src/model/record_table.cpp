@@ -1,0 +1,289 @@
+#include "model/record_table.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <new>
+#include <utility>
+
+namespace {
+
+// Texts are kept in blocks this large. A block ends in slack that no text
+// uses, so that reading 8 bytes from anywhere in a text stays inside it.
+constexpr size_t TEXT_BLOCK_SIZE = 256 * 1024;
+constexpr size_t TEXT_SLACK = 8;
+// The first bytes of a text block point at the block before it.
+constexpr size_t TEXT_LINK_SIZE = sizeof(char*);
+
+std::atomic<size_t> memoryLimit{0};
+std::atomic<size_t> memoryInUse{0};
+
+}  // namespace
+
+void SetRecordMemoryLimit(size_t bytes)
+{
+    memoryLimit.store(bytes);
+}
+
+RecordTable::~RecordTable()
+{
+    Clear();
+}
+
+void* RecordTable::Take(size_t size)
+{
+    size_t limit = memoryLimit.load();
+    if (limit != 0 && memoryInUse.load() + size > limit) {
+        throw std::bad_alloc();
+    }
+    // Zeroed, so that the slack and unused bytes a sort reads hold nothing
+    // left by someone else.
+    void* block = ::operator new(size);
+    std::memset(block, 0, size);
+    memoryInUse += size;
+    memoryUsed_ += size;
+    return block;
+}
+
+void RecordTable::Give(void* block, size_t size)
+{
+    if (block == nullptr) {
+        return;
+    }
+    ::operator delete(block);
+    memoryInUse -= size;
+    memoryUsed_ -= size;
+}
+
+void RecordTable::Clear(bool digests, bool sortable)
+{
+    for (int32_t b = 0; b < MAX_RECORD_BLOCKS && blocks_[b] != nullptr; ++b) {
+        Give(blocks_[b], sizeof(Entry) * RECORDS_PER_BLOCK);
+        blocks_[b] = nullptr;
+        Give(digestBlocks_[b], sizeof(DigestSlot) * RECORDS_PER_BLOCK);
+        digestBlocks_[b] = nullptr;
+    }
+    while (textBlock_ != nullptr) {
+        char* previous;
+        std::memcpy(&previous, textBlock_, TEXT_LINK_SIZE);
+        Give(textBlock_, TEXT_BLOCK_SIZE);
+        textBlock_ = previous;
+    }
+    textUsed_ = 0;
+    lastFolder_ = nullptr;
+    lastFolderLength_ = 0;
+    DropSortRoom();
+    count_ = 0;
+    digests_ = digests;
+    sortable_ = sortable;
+}
+
+void RecordTable::TakeFrom(RecordTable& other)
+{
+    if (&other == this) {
+        return;
+    }
+    Clear();
+    std::swap(count_, other.count_);
+    std::swap(digests_, other.digests_);
+    std::swap(sortable_, other.sortable_);
+    std::swap(blocks_, other.blocks_);
+    std::swap(digestBlocks_, other.digestBlocks_);
+    std::swap(textBlock_, other.textBlock_);
+    std::swap(textUsed_, other.textUsed_);
+    std::swap(lastFolder_, other.lastFolder_);
+    std::swap(lastFolderLength_, other.lastFolderLength_);
+    std::swap(sortOrder_, other.sortOrder_);
+    std::swap(sortKeys_, other.sortKeys_);
+    std::swap(sortCapacity_, other.sortCapacity_);
+    std::swap(memoryUsed_, other.memoryUsed_);
+}
+
+const char* RecordTable::StoreText(const char* text, size_t length)
+{
+    if (textBlock_ == nullptr || textUsed_ + length + TEXT_SLACK > TEXT_BLOCK_SIZE) {
+        char* block = static_cast<char*>(Take(TEXT_BLOCK_SIZE));
+        std::memcpy(block, &textBlock_, TEXT_LINK_SIZE);
+        textBlock_ = block;
+        textUsed_ = TEXT_LINK_SIZE;
+    }
+    char* stored = textBlock_ + textUsed_;
+    std::memcpy(stored, text, length);
+    textUsed_ += length;
+    return stored;
+}
+
+// The sort works on two arrays as long as the table. A sortable table grows
+// them before each record that would not fit, a quarter at a time: should
+// memory run out there, the record is refused and the room already held
+// still sorts every record the table has.
+void RecordTable::EnsureSortRoom()
+{
+    if (!sortable_ || count_ < sortCapacity_) {
+        return;
+    }
+    int32_t capacity = std::min(MAX_FILES, std::max(sortCapacity_ + sortCapacity_ / 4, sortCapacity_ + RECORDS_PER_BLOCK));
+    const size_t orderSize = sizeof(int32_t) * static_cast<size_t>(capacity);
+    const size_t keysSize = sizeof(uint64_t) * static_cast<size_t>(capacity);
+    void* order = Take(orderSize);
+    void* keys;
+    try {
+        keys = Take(keysSize);
+    } catch (const std::bad_alloc&) {
+        Give(order, orderSize);
+        throw;
+    }
+    DropSortRoom();
+    sortOrder_.reset(static_cast<int32_t*>(order));
+    sortKeys_.reset(static_cast<uint64_t*>(keys));
+    sortCapacity_ = capacity;
+}
+
+void RecordTable::DropSortRoom()
+{
+    // The arrays came from Take, which counts them; give them back through it.
+    Give(sortOrder_.release(), sizeof(int32_t) * static_cast<size_t>(sortCapacity_));
+    Give(sortKeys_.release(), sizeof(uint64_t) * static_cast<size_t>(sortCapacity_));
+    sortCapacity_ = 0;
+}
+
+void RecordTable::SortRoom(int32_t** order, uint64_t** keys)
+{
+    if (sortCapacity_ < count_) {
+        DropSortRoom();
+        bool wasSortable = sortable_;
+        sortable_ = true;
+        try {
+            EnsureSortRoom();
+        } catch (...) {
+            sortable_ = wasSortable;
+            throw;
+        }
+        sortable_ = wasSortable;
+    }
+    *order = sortOrder_.get();
+    *keys = sortKeys_.get();
+}
+
+int32_t RecordTable::Append(const char* path, size_t length, const FileDetails& details)
+{
+    if (count_ >= MAX_FILES) {
+        throw std::bad_alloc();  // never reached: every caller stops at its limit first
+    }
+    length = std::min(length, static_cast<size_t>(RECORD_PATH_SIZE - 1));
+    EnsureSortRoom();
+    const int32_t block = count_ / RECORDS_PER_BLOCK;
+    if (blocks_[block] == nullptr) {
+        blocks_[block] = static_cast<Entry*>(Take(sizeof(Entry) * RECORDS_PER_BLOCK));
+    }
+    if (digests_ && digestBlocks_[block] == nullptr) {
+        digestBlocks_[block] = static_cast<DigestSlot*>(Take(sizeof(DigestSlot) * RECORDS_PER_BLOCK));
+    }
+
+    // The folder is the text up to the last backslash; consecutive records
+    // of one folder share one copy of it.
+    size_t folderLength = length;
+    while (folderLength > 0 && path[folderLength - 1] != '\\') {
+        --folderLength;
+    }
+    const char* folder = lastFolder_;
+    if (folder == nullptr || folderLength != lastFolderLength_ || std::memcmp(folder, path, folderLength) != 0) {
+        folder = StoreText(path, folderLength);
+    }
+    // Stored even when empty, so that the name always points into a block.
+    const char* name = StoreText(path + folderLength, length - folderLength);
+    lastFolder_ = folder;
+    lastFolderLength_ = static_cast<uint16_t>(folderLength);
+
+    Entry& entry = At(count_);
+    entry.details = details;
+    entry.folder = folder;
+    entry.name = name;
+    entry.folderLength = static_cast<uint16_t>(folderLength);
+    entry.nameLength = static_cast<uint16_t>(length - folderLength);
+    if (digests_) {
+        SetDigest(count_, nullptr);
+    }
+    return count_++;
+}
+
+int32_t RecordTable::Append(const FileRecord& record)
+{
+    int32_t index = Append(record.path, strnlen(record.path, RECORD_PATH_SIZE - 1), record.details);
+    SetDigest(index, record.hasDigest == 1 ? record.digest : nullptr);
+    return index;
+}
+
+size_t RecordTable::CopyPath(int32_t index, char* out) const
+{
+    const Entry& entry = At(index);
+    std::memcpy(out, entry.folder, entry.folderLength);
+    std::memcpy(out + entry.folderLength, entry.name, entry.nameLength);
+    size_t length = entry.folderLength + entry.nameLength;
+    out[length] = '\0';
+    return length;
+}
+
+bool RecordTable::HasDigest(int32_t index) const
+{
+    return digests_ && digestBlocks_[index / RECORDS_PER_BLOCK][index % RECORDS_PER_BLOCK].has == 1;
+}
+
+const uint8_t* RecordTable::Digest(int32_t index) const
+{
+    static const uint8_t NONE[DIGEST_SIZE] = {};
+    return digests_ ? digestBlocks_[index / RECORDS_PER_BLOCK][index % RECORDS_PER_BLOCK].bytes : NONE;
+}
+
+void RecordTable::SetDigest(int32_t index, const uint8_t* digest)
+{
+    if (!digests_) {
+        return;
+    }
+    DigestSlot& slot = digestBlocks_[index / RECORDS_PER_BLOCK][index % RECORDS_PER_BLOCK];
+    slot.has = digest != nullptr ? 1 : 0;
+    if (digest != nullptr) {
+        std::memcpy(slot.bytes, digest, DIGEST_SIZE);
+    } else {
+        std::memset(slot.bytes, 0, DIGEST_SIZE);
+    }
+}
+
+FileRecord RecordTable::Get(int32_t index) const
+{
+    FileRecord record = {};
+    CopyPath(index, record.path);
+    record.details = Details(index);
+    record.hasDigest = HasDigest(index) ? 1 : 0;
+    std::memcpy(record.digest, Digest(index), DIGEST_SIZE);
+    return record;
+}
+
+// Along each cycle of the permutation, with one spare record per cycle.
+void RecordTable::Permute(int32_t* order)
+{
+    for (int32_t start = 0; start < count_; ++start) {
+        if (order[start] == start) {
+            continue;
+        }
+        Entry spare = At(start);
+        DigestSlot spareDigest = {};
+        if (digests_) {
+            spareDigest = digestBlocks_[start / RECORDS_PER_BLOCK][start % RECORDS_PER_BLOCK];
+        }
+        int32_t to = start;
+        for (;;) {
+            int32_t from = order[to];
+            order[to] = to;  // placed
+            DigestSlot* toDigest = digests_ ? &digestBlocks_[to / RECORDS_PER_BLOCK][to % RECORDS_PER_BLOCK] : nullptr;
+            if (from == start) {
+                At(to) = spare;
+                if (toDigest != nullptr) *toDigest = spareDigest;
+                break;
+            }
+            At(to) = At(from);
+            if (toDigest != nullptr) *toDigest = digestBlocks_[from / RECORDS_PER_BLOCK][from % RECORDS_PER_BLOCK];
+            to = from;
+        }
+    }
+}

@@ -1,0 +1,143 @@
+// A table of file records that grows with the files: the loaded signature or
+// the running scan.
+//
+// A file server holds millions of files, most of them in folders shared with
+// many others, so a record keeps no path field of its own: each run of
+// records in one folder points at one copy of the folder's text, and each
+// record at its own name. Records live in fixed-size blocks that never move,
+// so that the checksum readers can fill records while the walk appends
+// more; texts live in large blocks of their own. Digests are kept only in a
+// table that holds them. Portable: no Windows header.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "model/signature.h"
+
+// One record by value, with its whole path: what a caller hands in or takes
+// out one at a time. Not how a table stores it.
+struct FileRecord {
+    char path[RECORD_PATH_SIZE];
+    FileDetails details;
+    uint8_t hasDigest;
+    uint8_t digest[DIGEST_SIZE];
+};
+
+// A stored path in two pieces: the folder's text (up to and including its
+// last backslash; empty for a path without one) and the name after it. The
+// whole path is folder followed by name, at most 299 characters, no NUL.
+// Up to 8 bytes past either piece may be read, never used.
+struct RecordPath {
+    const char* folder;
+    const char* name;
+    uint16_t folderLength;
+    uint16_t nameLength;
+};
+
+// Records held per block, and so the granularity of every allocation of
+// records.
+constexpr int32_t RECORDS_PER_BLOCK = 4096;
+constexpr int32_t MAX_RECORD_BLOCKS = (MAX_FILES + RECORDS_PER_BLOCK - 1) / RECORDS_PER_BLOCK;
+
+class RecordTable {
+public:
+    RecordTable() = default;
+    ~RecordTable();
+    RecordTable(const RecordTable&) = delete;
+    RecordTable& operator=(const RecordTable&) = delete;
+
+    // Empties the table and gives back its memory. digests: the records
+    // will carry SHA-256 digests. sortable: room for SortRecords is kept in
+    // step with the records, so that a table that memory ran out on can
+    // still be sorted.
+    void Clear(bool digests = false, bool sortable = false);
+
+    // Takes other's records (and leaves other empty), freeing its own.
+    void TakeFrom(RecordTable& other);
+
+    int32_t Count() const { return count_; }
+    bool HoldsDigests() const { return digests_; }
+
+    // Appends a record of the path's first length bytes (1 to 299, no NUL
+    // among them) with no digest, and returns its index. Throws
+    // std::bad_alloc, leaving the table as it was, when memory runs out.
+    int32_t Append(const char* path, size_t length, const FileDetails& details);
+    // The same for a whole record; its digest is kept when the table holds
+    // digests.
+    int32_t Append(const FileRecord& record);
+
+    RecordPath Path(int32_t index) const
+    {
+        const Entry& entry = At(index);
+        return {entry.folder, entry.name, entry.folderLength, entry.nameLength};
+    }
+    // The whole path and its NUL into out (RECORD_PATH_SIZE bytes); returns
+    // its length.
+    size_t CopyPath(int32_t index, char* out) const;
+    FileDetails& Details(int32_t index) { return At(index).details; }
+    const FileDetails& Details(int32_t index) const { return At(index).details; }
+    bool HasDigest(int32_t index) const;
+    // DIGEST_SIZE bytes; zeros where the record has none.
+    const uint8_t* Digest(int32_t index) const;
+    // nullptr: the record has no digest. Ignored in a table without digests.
+    void SetDigest(int32_t index, const uint8_t* digest);
+    FileRecord Get(int32_t index) const;
+
+    // Room for sorting Count() records: order and keys, at least Count()
+    // long each. From the sortable table's own room, else freshly allocated
+    // (which may throw std::bad_alloc).
+    void SortRoom(int32_t** order, uint64_t** keys);
+    // Moves record order[i] to index i for every i. order is a permutation
+    // of 0 to Count() - 1; it is used up.
+    void Permute(int32_t* order);
+    // Frees the sort room: a signature is never sorted again.
+    void DropSortRoom();
+
+    // Bytes this table holds from the heap.
+    size_t MemoryUsed() const { return memoryUsed_; }
+
+private:
+    struct Entry {
+        FileDetails details;
+        const char* folder;
+        const char* name;
+        uint16_t folderLength;
+        uint16_t nameLength;
+    };
+    struct DigestSlot {
+        uint8_t has;
+        uint8_t bytes[DIGEST_SIZE];
+    };
+
+    Entry& At(int32_t index) const { return blocks_[index / RECORDS_PER_BLOCK][index % RECORDS_PER_BLOCK]; }
+    const char* StoreText(const char* text, size_t length);
+    void* Take(size_t size);
+    void Give(void* block, size_t size);
+    void EnsureSortRoom();
+
+    int32_t count_ = 0;
+    bool digests_ = false;
+    bool sortable_ = false;
+    Entry* blocks_[MAX_RECORD_BLOCKS] = {};
+    DigestSlot* digestBlocks_[MAX_RECORD_BLOCKS] = {};
+
+    // Texts: the current text block and how much of it is used; full
+    // blocks are chained through their first bytes.
+    char* textBlock_ = nullptr;
+    size_t textUsed_ = 0;
+    const char* lastFolder_ = nullptr;
+    uint16_t lastFolderLength_ = 0;
+
+    std::unique_ptr<int32_t[]> sortOrder_;
+    std::unique_ptr<uint64_t[]> sortKeys_;
+    int32_t sortCapacity_ = 0;
+
+    size_t memoryUsed_ = 0;
+};
+
+// Makes every table refuse memory past this many bytes in all, as though
+// the heap had run out there: how tests reach the out-of-memory paths.
+// 0 lifts the limit.
+void SetRecordMemoryLimit(size_t bytes);
