@@ -35,8 +35,8 @@ constexpr char USAGE[] =
     "  2  bad command line, a file that cannot be read or written, or a damaged\n"
     "     signature file\n"
     "  3  stopped by Ctrl+C: nothing was written\n"
-    "  4  the file limit was reached: only the first 100000 files are covered\n"
-    "     (wins over 1)\n";
+    "  4  the file limit (4000000 files) was reached, or memory ran out first:\n"
+    "     only the files recorded until then are covered (wins over 1)\n";
 
 }  // namespace
 

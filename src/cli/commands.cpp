@@ -180,7 +180,7 @@ int RunShow(const CommandLine& line)
                 SIGNATURE_NAME_SIZE, header.name, header.layoutVersion, static_cast<int>(header.directoryCount),
                 static_cast<int>(header.fileCount), static_cast<long long>(header.totalBytes), megabytes);
     bool checksums = appState.calculateChecksums.load() != 0;
-    bool digests = header.layoutVersion == LAYOUT_DIGESTS;
+    bool digests = appState.useSha256.load() != 0;
     std::printf("Checksums: %s\nDrive letter: %s\n", digests ? "SHA-256" : checksums ? "yes" : "no",
                 appState.includeDriveLetter.load() != 0 ? "yes" : "no");
     for (int slot = 0; slot < MAX_DIRECTORIES; ++slot) {

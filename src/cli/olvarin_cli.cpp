@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "cli/command_line.h"
@@ -52,8 +53,16 @@ int main(int argc, char** argv)
     SetMessageSink(PrintMessage);
     SetConsoleCtrlHandler(OnConsoleControl, TRUE);
     ResetSignature(nullptr);
-    if (line.command == "create") {
-        return RunCreate(line);
+    // The tables end a walk or a load cleanly when memory runs out; this is
+    // for any other allocation that fails, so that it ends with a message
+    // instead of a crash. A signature file is only ever replaced whole.
+    try {
+        if (line.command == "create") {
+            return RunCreate(line);
+        }
+        return line.command == "compare" ? RunCompare(line) : RunShow(line);
+    } catch (const std::bad_alloc&) {
+        PrintError("Error: Out of memory: the operation was abandoned and nothing was written.");
+        return EXIT_FAILED;
     }
-    return line.command == "compare" ? RunCompare(line) : RunShow(line);
 }

@@ -1,6 +1,9 @@
 #include "ui/operation_thread.h"
 
+#include <new>
+
 #include "model/app_state.h"
+#include "model/messages.h"
 #include "scan/operation.h"
 #include "ui/control_ids.h"
 #include "ui/status_panel.h"
@@ -29,6 +32,10 @@ DWORD WINAPI OperationWorker(LPVOID)
 {
     try {
         RunOperation();
+    } catch (const std::bad_alloc&) {
+        // The tables end a walk cleanly when memory runs out; any other
+        // allocation that fails ends the operation here, with a word why.
+        ShowMessage(MessageKind::Warning, "Out of memory", "Error: Out of memory: the operation was abandoned");
     } catch (...) {
         // Nothing in the operation throws on purpose; whatever happened, the
         // buttons must come back.

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -223,4 +224,26 @@ TEST(Cli, Sha256FindsAChangeTheChecksumMisses)
     Outcome found = RunCli({"compare", sigs + "\\sha256.sig", "--report", sigs + "\\report.txt"});
     EXPECT_EQ(found.exitCode, 1u);
     EXPECT_NE(found.out.find("\nDifferent checksum: 1\n"), std::string::npos);
+}
+
+// Past the 100,000 files the old tables held (the tree is made before the
+// suite): every file recorded, saved in layout 3 and read back, and a
+// Compare after three changes finds exactly them.
+TEST(Cli, ALargeTreeIsRecordedWholeAndItsChangesFound)
+{
+    std::string tree = std::string("Z:") + std::getenv("OLVARIN_TEST_TMP") + "/large-tree", sig = MakeTestFolder("cli-large") + "\\large.sig";
+    std::replace(tree.begin(), tree.end(), '/', '\\');
+    Outcome created = RunCli({"create", sig, "--include", tree, "--quiet"});
+    EXPECT_EQ(created.exitCode, 0u) << created.err;
+    EXPECT_NE(created.out.find("Recorded 150000 files in 1501 folders"), std::string::npos) << created.out;
+    EXPECT_NE(RunCli({"show", sig}).out.find("\nLayout: 3\nFolders: 1501\nFiles: 150000\n"), std::string::npos);
+    DeleteFileA((tree + "\\folder0000\\file000000.txt").c_str());
+    WriteTestFile(tree + "\\folder0750\\file075000.txt", "grown");
+    WriteTestFile(tree + "\\folder1499\\new.txt", "");
+    Outcome compared = RunCli({"compare", sig, "--report", sig + ".txt", "--quiet"});
+    EXPECT_EQ(compared.exitCode, 1u);
+    EXPECT_EQ(ReadFile(sig + ".txt"), "**** Olvarin Result file V1.3 build 1001 ****\r\n\r\n**** Extra files on this PC ****\r\n" +
+                                          tree.substr(2) + "\\folder1499\\new.txt\r\n**** Missing files on this PC ****\r\n" +
+                                          tree.substr(2) + "\\folder0000\\file000000.txt\r\n**** Files that are different in size ****\r\n" +
+                                          tree.substr(2) + "\\folder0750\\file075000.txt\r\n");
 }
