@@ -8,12 +8,9 @@
 
 namespace {
 
-// Texts are kept in blocks this large. A block ends in slack that no text
-// uses, so that reading 8 bytes from anywhere in a text stays inside it.
-constexpr size_t TEXT_BLOCK_SIZE = 256 * 1024;
+// A text block ends in slack that no text uses, so that reading 8 bytes
+// from anywhere in a text stays inside the block.
 constexpr size_t TEXT_SLACK = 8;
-// The first bytes of a text block point at the block before it.
-constexpr size_t TEXT_LINK_SIZE = sizeof(char*);
 
 std::atomic<size_t> memoryLimit{0};
 std::atomic<size_t> memoryInUse{0};
@@ -36,10 +33,9 @@ void* RecordTable::Take(size_t size)
     if (limit != 0 && memoryInUse.load() + size > limit) {
         throw std::bad_alloc();
     }
-    // Zeroed, so that the slack and unused bytes a sort reads hold nothing
-    // left by someone else.
+    // Not cleared: every byte is written before it is used, and the bytes a
+    // sort reads past a text's end are masked off.
     void* block = ::operator new(size);
-    std::memset(block, 0, size);
     memoryInUse += size;
     memoryUsed_ += size;
     return block;
@@ -63,15 +59,14 @@ void RecordTable::Clear(bool digests, bool sortable)
         Give(digestBlocks_[b], sizeof(DigestSlot) * RECORDS_PER_BLOCK);
         digestBlocks_[b] = nullptr;
     }
-    while (textBlock_ != nullptr) {
-        char* previous;
-        std::memcpy(&previous, textBlock_, TEXT_LINK_SIZE);
-        Give(textBlock_, TEXT_BLOCK_SIZE);
-        textBlock_ = previous;
+    for (uint32_t b = 0; b < textBlockCount_; ++b) {
+        Give(textBlocks_[b], size_t{1} << TEXT_BLOCK_BITS);
+        textBlocks_[b] = nullptr;
     }
+    textBlockCount_ = 0;
     textUsed_ = 0;
-    lastFolder_ = nullptr;
-    lastFolderLength_ = 0;
+    lastFolder_ = 0;
+    lastFolderLength_ = -1;
     DropSortRoom();
     count_ = 0;
     digests_ = digests;
@@ -89,7 +84,8 @@ void RecordTable::TakeFrom(RecordTable& other)
     std::swap(sortable_, other.sortable_);
     std::swap(blocks_, other.blocks_);
     std::swap(digestBlocks_, other.digestBlocks_);
-    std::swap(textBlock_, other.textBlock_);
+    std::swap(textBlocks_, other.textBlocks_);
+    std::swap(textBlockCount_, other.textBlockCount_);
     std::swap(textUsed_, other.textUsed_);
     std::swap(lastFolder_, other.lastFolder_);
     std::swap(lastFolderLength_, other.lastFolderLength_);
@@ -99,18 +95,24 @@ void RecordTable::TakeFrom(RecordTable& other)
     std::swap(memoryUsed_, other.memoryUsed_);
 }
 
-const char* RecordTable::StoreText(const char* text, size_t length)
+uint32_t RecordTable::StoreText(const char* text, size_t length)
 {
-    if (textBlock_ == nullptr || textUsed_ + length + TEXT_SLACK > TEXT_BLOCK_SIZE) {
-        char* block = static_cast<char*>(Take(TEXT_BLOCK_SIZE));
-        std::memcpy(block, &textBlock_, TEXT_LINK_SIZE);
-        textBlock_ = block;
-        textUsed_ = TEXT_LINK_SIZE;
+    constexpr size_t BLOCK_SIZE = size_t{1} << TEXT_BLOCK_BITS;
+    if (textBlockCount_ == 0 || textUsed_ + length + TEXT_SLACK > BLOCK_SIZE) {
+        if (textBlockCount_ == MAX_TEXT_BLOCKS) {
+            throw std::bad_alloc();  // 4 GB of texts: never, within MAX_FILES paths
+        }
+        if (!textBlocks_) {
+            textBlocks_.reset(new char*[MAX_TEXT_BLOCKS]());
+        }
+        textBlocks_[textBlockCount_] = static_cast<char*>(Take(BLOCK_SIZE));
+        ++textBlockCount_;
+        textUsed_ = 0;
     }
-    char* stored = textBlock_ + textUsed_;
-    std::memcpy(stored, text, length);
+    const uint32_t ref = ((textBlockCount_ - 1) << TEXT_BLOCK_BITS) | static_cast<uint32_t>(textUsed_);
+    std::memcpy(textBlocks_[textBlockCount_ - 1] + textUsed_, text, length);
     textUsed_ += length;
-    return stored;
+    return ref;
 }
 
 // The sort works on two arrays as long as the table. A sortable table grows
@@ -186,14 +188,15 @@ int32_t RecordTable::Append(const char* path, size_t length, const FileDetails& 
     while (folderLength > 0 && path[folderLength - 1] != '\\') {
         --folderLength;
     }
-    const char* folder = lastFolder_;
-    if (folder == nullptr || folderLength != lastFolderLength_ || std::memcmp(folder, path, folderLength) != 0) {
+    uint32_t folder = lastFolder_;
+    if (static_cast<int32_t>(folderLength) != lastFolderLength_ ||
+        std::memcmp(Text(folder), path, folderLength) != 0) {
         folder = StoreText(path, folderLength);
     }
     // Stored even when empty, so that the name always points into a block.
-    const char* name = StoreText(path + folderLength, length - folderLength);
+    const uint32_t name = StoreText(path + folderLength, length - folderLength);
     lastFolder_ = folder;
-    lastFolderLength_ = static_cast<uint16_t>(folderLength);
+    lastFolderLength_ = static_cast<int32_t>(folderLength);
 
     Entry& entry = At(count_);
     entry.details = details;
@@ -217,8 +220,8 @@ int32_t RecordTable::Append(const FileRecord& record)
 size_t RecordTable::CopyPath(int32_t index, char* out) const
 {
     const Entry& entry = At(index);
-    std::memcpy(out, entry.folder, entry.folderLength);
-    std::memcpy(out + entry.folderLength, entry.name, entry.nameLength);
+    std::memcpy(out, Text(entry.folder), entry.folderLength);
+    std::memcpy(out + entry.folderLength, Text(entry.name), entry.nameLength);
     size_t length = entry.folderLength + entry.nameLength;
     out[length] = '\0';
     return length;

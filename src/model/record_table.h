@@ -71,7 +71,7 @@ public:
     RecordPath Path(int32_t index) const
     {
         const Entry& entry = At(index);
-        return {entry.folder, entry.name, entry.folderLength, entry.nameLength};
+        return {Text(entry.folder), Text(entry.name), entry.folderLength, entry.nameLength};
     }
     // The whole path and its NUL into out (RECORD_PATH_SIZE bytes); returns
     // its length.
@@ -99,10 +99,12 @@ public:
     size_t MemoryUsed() const { return memoryUsed_; }
 
 private:
+    // Texts are named by their text block and offset in 32 bits, so that a
+    // record takes as little room in the 64-bit build as in the 32-bit one.
     struct Entry {
         FileDetails details;
-        const char* folder;
-        const char* name;
+        uint32_t folder;
+        uint32_t name;
         uint16_t folderLength;
         uint16_t nameLength;
     };
@@ -111,8 +113,15 @@ private:
         uint8_t bytes[DIGEST_SIZE];
     };
 
+    static constexpr int TEXT_BLOCK_BITS = 18;  // 256 KiB a block
+    static constexpr int MAX_TEXT_BLOCKS = 1 << (32 - TEXT_BLOCK_BITS);
+
     Entry& At(int32_t index) const { return blocks_[index / RECORDS_PER_BLOCK][index % RECORDS_PER_BLOCK]; }
-    const char* StoreText(const char* text, size_t length);
+    const char* Text(uint32_t ref) const
+    {
+        return textBlocks_[ref >> TEXT_BLOCK_BITS] + (ref & ((1u << TEXT_BLOCK_BITS) - 1));
+    }
+    uint32_t StoreText(const char* text, size_t length);
     void* Take(size_t size);
     void Give(void* block, size_t size);
     void EnsureSortRoom();
@@ -123,12 +132,14 @@ private:
     Entry* blocks_[MAX_RECORD_BLOCKS] = {};
     DigestSlot* digestBlocks_[MAX_RECORD_BLOCKS] = {};
 
-    // Texts: the current text block and how much of it is used; full
-    // blocks are chained through their first bytes.
-    char* textBlock_ = nullptr;
+    // Texts: every text block (the array made once, never moved, since the
+    // checksum readers read paths while the walk adds blocks), how many are
+    // in use and how much of the last.
+    std::unique_ptr<char*[]> textBlocks_;
+    uint32_t textBlockCount_ = 0;
     size_t textUsed_ = 0;
-    const char* lastFolder_ = nullptr;
-    uint16_t lastFolderLength_ = 0;
+    uint32_t lastFolder_ = 0;
+    int32_t lastFolderLength_ = -1;  // none yet
 
     std::unique_ptr<int32_t[]> sortOrder_;
     std::unique_ptr<uint64_t[]> sortKeys_;

@@ -137,11 +137,14 @@ LoadError ReadRecords(ByteSource& source, SignatureTarget& target)
         if (length < 0 || length > MAX_RECORD_PATH_LENGTH) {
             return LoadError::BadPathLength;
         }
-        char path[RECORD_PATH_SIZE] = {};
-        FileDetails details = {};
-        uint8_t digest[DIGEST_PART_SIZE] = {};
+        // Only the bytes that arrived are used; details cut short are zeros
+        // after them.
+        char path[RECORD_PATH_SIZE];
+        FileDetails details;
+        uint8_t digest[DIGEST_PART_SIZE];
         size_t pathRead = source.Read(path, static_cast<size_t>(length));
         size_t detailsRead = source.Read(&details, DETAILS_SIZE);
+        std::memset(reinterpret_cast<char*>(&details) + detailsRead, 0, DETAILS_SIZE - detailsRead);
         size_t digestRead = source.Read(digest, digestPart);
         if (digestRead > 0 && digest[0] > 1) {
             return LoadError::Record;  // neither "no digest" nor "a digest"
@@ -266,8 +269,10 @@ SaveError WriteSignature(ByteSink& sink, const SignatureHeader& header, const Di
         const RecordPath path = records.Path(i);
         const int32_t length = path.folderLength + path.nameLength;
         uint8_t digest[DIGEST_PART_SIZE];
-        digest[0] = records.HasDigest(i) ? 1 : 0;
-        std::memcpy(digest + 1, records.Digest(i), DIGEST_SIZE);
+        if (digestPart != 0) {
+            digest[0] = records.HasDigest(i) ? 1 : 0;
+            std::memcpy(digest + 1, records.Digest(i), DIGEST_SIZE);
+        }
         if (sink.Write(&length, PATH_LENGTH_SIZE) != PATH_LENGTH_SIZE ||
             sink.Write(path.folder, path.folderLength) != path.folderLength ||
             sink.Write(path.name, path.nameLength) != path.nameLength ||
