@@ -11,7 +11,8 @@ constexpr char USAGE[] =
     "Usage:\n"
     "  olvarin-cli create FILE.sig --include DIR [--include DIR ...] [--exclude DIR ...]\n"
     "                     [--checksums] [--sha256] [--drive-letter] [--quiet]\n"
-    "  olvarin-cli compare FILE.sig [--report FILE.txt] [--quiet]\n"
+    "  olvarin-cli compare FILE.sig [--report FILE.txt] [--json OUT.jsonl|-] [--quiet]\n"
+    "  olvarin-cli accept FILE.sig REPORT.jsonl\n"
     "  olvarin-cli show FILE.sig [--records]\n"
     "  olvarin-cli --help | --version\n"
     "\n"
@@ -20,7 +21,14 @@ constexpr char USAGE[] =
     "         records each file's SHA-256 digest (with --checksums, which it implies).\n"
     "compare  walks the directories stored in FILE.sig with its options and, when\n"
     "         anything differs, writes the result report to FILE.txt (by default\n"
-    "         olvarinresult.txt in Documents\\Quillory\\Olvarin).\n"
+    "         olvarinresult.txt in Documents\\Quillory\\Olvarin). --json also\n"
+    "         writes every difference and a last summary line as JSON Lines to OUT\n"
+    "         ('-': standard output, the usual summary then on standard error).\n"
+    "accept   takes into FILE.sig exactly the differences that a JSON report of a\n"
+    "         Compare of it lists, without reading the disk: delete a report's\n"
+    "         line to leave that change out. It refuses, changing nothing, when\n"
+    "         the signature changed since the report or the report is incomplete;\n"
+    "         the previous signature is kept as FILE.sig.bak.\n"
     "show     prints the signature's header, options and directories; --records\n"
     "         adds one tab-separated line per file: path, size, attributes (hex),\n"
     "         creation and last-write time (UTC), checksum or '-', and for a\n"
@@ -58,13 +66,14 @@ std::string ParseArguments(int argc, char** argv, CommandLine& line)
     const bool create = line.command == "create";
     const bool compare = line.command == "compare";
     const bool show = line.command == "show";
-    if (!create && !compare && !show) {
+    const bool accept = line.command == "accept";
+    if (!create && !compare && !show && !accept) {
         return "unknown command '" + line.command + "'";
     }
     for (int i = 2; i < argc; ++i) {
         std::string word = argv[i];
         bool takesValue = (create && (word == "--include" || word == "--exclude")) ||
-                          (compare && word == "--report");
+                          (compare && (word == "--report" || word == "--json"));
         if (takesValue) {
             if (i + 1 >= argc) {
                 return word + " needs a value";
@@ -72,6 +81,8 @@ std::string ParseArguments(int argc, char** argv, CommandLine& line)
             std::string value = argv[++i];
             if (word == "--report") {
                 line.report = value;
+            } else if (word == "--json") {
+                line.json = value;
             } else {
                 line.entries.emplace_back(word == "--include" ? Include : Exclude, value);
             }
@@ -85,14 +96,17 @@ std::string ParseArguments(int argc, char** argv, CommandLine& line)
             line.quiet = true;
         } else if (show && word == "--records") {
             line.records = true;
-        } else if (word.compare(0, 2, "--") == 0 || !line.file.empty()) {
+        } else if (word.compare(0, 2, "--") == 0 || (!line.file.empty() && (!accept || !line.report.empty()))) {
             return "unexpected '" + word + "' for " + line.command;
         } else {
-            line.file = word;
+            (line.file.empty() ? line.file : line.report) = word;
         }
     }
     if (line.file.empty()) {
         return line.command + " needs a signature file";
+    }
+    if (accept && line.report.empty()) {
+        return "accept needs the JSON report of a compare";
     }
     if (create && line.entries.end() == std::find_if(line.entries.begin(), line.entries.end(),
                                                      [](const auto& e) { return e.first == Include; })) {

@@ -16,7 +16,8 @@ constexpr int EXIT_FILE_LIMIT = 4;
 struct CommandLine {
     std::string command;
     std::string file;
-    std::string report;
+    std::string report;  // compare's --report, or accept's report
+    std::string json;    // compare's --json: a file, or "-"
     std::vector<std::pair<int32_t, std::string>> entries;  // action, path
     bool checksums = false;
     bool sha256 = false;  // implies checksums

@@ -6,12 +6,14 @@
 #include <cstring>
 
 #include "cli/console_output.h"
+#include "cli/machine_report.h"
 #include "compare/compare_signatures.h"
 #include "compare/report.h"
 #include "model/app_state.h"
 #include "model/panel_format.h"
 #include "scan/directory_rules.h"
 #include "scan/operation.h"
+#include "scan/sha256.h"
 #include "sigfile/format.h"
 #include "sigfile/signature_file.h"
 
@@ -72,7 +74,9 @@ bool AddEntries(const CommandLine& line)
     return true;
 }
 
-void PrintDifferenceSummary()
+// To out: standard output, or standard error where the JSON report has
+// standard output to itself.
+void PrintDifferenceSummary(std::FILE* out)
 {
     static const char* const KINDS[] = {
         nullptr,          "Extra files",        "Missing files",        "Different size",
@@ -88,14 +92,14 @@ void PrintDifferenceSummary()
         }
     }
     for (int kind = 1; kind < KIND_COUNT; ++kind) {
-        std::printf("%s: %d\n", KINDS[kind], counts[kind]);
+        std::fprintf(out, "%s: %d\n", KINDS[kind], counts[kind]);
     }
     if (table.droppedCount > 0) {
-        std::printf("Not listed (more than %d differences): %d\n", MAX_DIFFERENCES,
-                    static_cast<int>(table.droppedCount));
+        std::fprintf(out, "Not listed (more than %d differences): %d\n", MAX_DIFFERENCES,
+                     static_cast<int>(table.droppedCount));
     }
     if (appState.scanSkippedCount.load() > 0) {
-        std::printf("Not checked (paths longer than %d characters): %d\n", RECORD_PATH_SIZE - 1,
+        std::fprintf(out, "Not checked (paths longer than %d characters): %d\n", RECORD_PATH_SIZE - 1,
                     static_cast<int>(appState.scanSkippedCount.load()));
     }
 }
@@ -140,7 +144,9 @@ int RunCreate(const CommandLine& line)
 
 int RunCompare(const CommandLine& line)
 {
-    if (!LoadSignatureFrom(line.file.c_str(), FileTitle(line.file))) {
+    const unsigned long long started = Now();
+    unsigned char signatureDigest[SHA256_DIGEST_SIZE];
+    if (!LoadSignatureFrom(line.file.c_str(), FileTitle(line.file), signatureDigest)) {
         return EXIT_FAILED;
     }
     appState.signatureLoaded.store(1);
@@ -151,7 +157,8 @@ int RunCompare(const CommandLine& line)
     appState.operationStatus.store(Comparing);
     bool limited = appState.fileLimitReached.load() != 0;
     bool reportDue = FindScanDifferences();
-    PrintDifferenceSummary();
+    std::FILE* summaryOut = line.json == "-" ? stderr : stdout;
+    PrintDifferenceSummary(summaryOut);
     if (reportDue) {
         char path[RESULT_PATH_SIZE] = "";
         if (line.report.empty()) {
@@ -162,9 +169,13 @@ int RunCompare(const CommandLine& line)
         if (!WriteResultFile(path)) {
             return EXIT_FAILED;
         }
-        std::printf("Report: %s\n", path);
+        std::fprintf(summaryOut, "Report: %s\n", path);
     }
-    return limited ? EXIT_FILE_LIMIT : reportDue ? EXIT_DIFFERENT : EXIT_SAME;
+    const int exitCode = limited ? EXIT_FILE_LIMIT : reportDue ? EXIT_DIFFERENT : EXIT_SAME;
+    if (!line.json.empty() && !WriteJsonReport(line, signatureDigest, started, exitCode)) {
+        return EXIT_FAILED;
+    }
+    return exitCode;
 }
 
 int RunShow(const CommandLine& line)

@@ -13,6 +13,7 @@
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #include "cli/console_output.h"
+#include "cli/machine_report.h"
 #include "model/app_state.h"
 #include "model/messages.h"
 #include "model/version.h"
@@ -59,6 +60,9 @@ int main(int argc, char** argv)
     try {
         if (line.command == "create") {
             return RunCreate(line);
+        }
+        if (line.command == "accept") {
+            return RunAccept(line);
         }
         return line.command == "compare" ? RunCompare(line) : RunShow(line);
     } catch (const std::bad_alloc&) {

@@ -12,15 +12,35 @@ uint64_t TimeValue(const FileTime& t)
     return (static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
 }
 
-// The first detail in which two records of the same path differ, or 0.
-int32_t DetailDifference(const RecordTable& scanTable, int32_t s, const RecordTable& loadedTable, int32_t l,
-                         ContentCheck content)
+// The first detail in which two records of the same path differ, or 0, in
+// the order the report ranks them.
+int32_t DetailDifference(const RecordTable& scan, int32_t s, const RecordTable& loaded, int32_t l, ContentCheck content)
+{
+    const uint32_t changed = ChangedFields(scan, s, loaded, l, content);
+    if (changed & CHANGED_SIZE) return Size;
+    if (changed & (CHANGED_CHECKSUM | CHANGED_SHA256)) return Checksum;
+    if (changed & CHANGED_CREATED) return CreationTime;
+    if (changed & CHANGED_LAST_WRITE) return ModifyTime;
+    return (changed & CHANGED_ATTRIBUTES) ? Attributes : 0;
+}
+
+void RecordEntry(void* context, int32_t kind, int32_t scanIndex, int32_t loadedIndex)
+{
+    AddDifference(*static_cast<DifferenceTable*>(context), kind, scanIndex, loadedIndex);
+}
+
+}  // namespace
+
+uint32_t ChangedFields(const RecordTable& scanTable, int32_t s, const RecordTable& loadedTable, int32_t l,
+                       ContentCheck content)
 {
     const FileDetails& scan = scanTable.Details(s);
     const FileDetails& loaded = loadedTable.Details(l);
-    if (scan.size != loaded.size) {
-        return Size;
-    }
+    uint32_t changed = 0;
+    if (scan.size != loaded.size) changed |= CHANGED_SIZE;
+    if (scan.attributes != loaded.attributes) changed |= CHANGED_ATTRIBUTES;
+    if (TimeValue(scan.creationTime) != TimeValue(loaded.creationTime)) changed |= CHANGED_CREATED;
+    if (TimeValue(scan.lastWriteTime) != TimeValue(loaded.lastWriteTime)) changed |= CHANGED_LAST_WRITE;
     // A stored checksum of 0 means "not summed" (checksums were off, or the
     // file could not be opened), so it never differs; a stored record
     // without a digest is not compared by its digest. A scan checksum of 0,
@@ -28,25 +48,14 @@ int32_t DetailDifference(const RecordTable& scanTable, int32_t s, const RecordTa
     // kept it from being taken.
     const bool taken = scan.reserved != CHECKSUM_NOT_TAKEN;
     if (content != ContentCheck::None && taken && scan.checksum != loaded.checksum && loaded.checksum != 0) {
-        return Checksum;
+        changed |= CHANGED_CHECKSUM;
     }
     if (content == ContentCheck::Digests && taken && loadedTable.HasDigest(l) &&
         (!scanTable.HasDigest(s) || std::memcmp(scanTable.Digest(s), loadedTable.Digest(l), DIGEST_SIZE) != 0)) {
-        return Checksum;
+        changed |= CHANGED_SHA256;
     }
-    if (TimeValue(scan.creationTime) != TimeValue(loaded.creationTime)) {
-        return CreationTime;
-    }
-    if (TimeValue(scan.lastWriteTime) != TimeValue(loaded.lastWriteTime)) {
-        return ModifyTime;
-    }
-    if (scan.attributes != loaded.attributes) {
-        return Attributes;
-    }
-    return 0;
+    return changed;
 }
-
-}  // namespace
 
 void AddDifference(DifferenceTable& table, int32_t kind, int32_t scanIndex, int32_t loadedIndex)
 {
@@ -80,12 +89,9 @@ int CompareDifferenceKinds(const DifferenceEntry& a, const DifferenceEntry& b)
 // records, or a run of Extra records against one long stretch of the
 // signature, thus costs one pass instead of one pass per record, and the
 // outcome of every step is the one a fresh look-ahead would give.
-void WalkDifferences(const RecordTable& scan, const RecordTable& loaded, ContentCheck content,
-                     DifferenceTable& table)
+void VisitDifferences(const RecordTable& scan, const RecordTable& loaded, ContentCheck content,
+                      DifferenceVisitor visit, void* context)
 {
-    table.entryCount = 0;
-    table.droppedCount = 0;
-
     const int32_t scanCount = scan.Count();
     const int32_t loadedCount = loaded.Count();
     int32_t s = 0;
@@ -97,7 +103,7 @@ void WalkDifferences(const RecordTable& scan, const RecordTable& loaded, Content
         if (ComparePaths(scanPath, loaded.Path(l)) == 0) {
             int32_t kind = DetailDifference(scan, s, loaded, l, content);
             if (kind != 0) {
-                AddDifference(table, kind, s, l);
+                visit(context, kind, s, l);
             }
             ++s;
             ++l;
@@ -123,19 +129,27 @@ void WalkDifferences(const RecordTable& scan, const RecordTable& loaded, Content
         ahead = k;
         aheadScan = s;
         if (kind == Missing) {
-            AddDifference(table, Missing, -1, l);
+            visit(context, Missing, -1, l);
             ++l;
         } else {
-            AddDifference(table, Extra, s, -1);
+            visit(context, Extra, s, -1);
             ++s;
         }
     }
     for (; l < loadedCount; ++l) {
-        AddDifference(table, Missing, -1, l);
+        visit(context, Missing, -1, l);
     }
     for (; s < scanCount; ++s) {
-        AddDifference(table, Extra, s, -1);
+        visit(context, Extra, s, -1);
     }
+}
+
+void WalkDifferences(const RecordTable& scan, const RecordTable& loaded, ContentCheck content,
+                     DifferenceTable& table)
+{
+    table.entryCount = 0;
+    table.droppedCount = 0;
+    VisitDifferences(scan, loaded, content, RecordEntry, &table);
 }
 
 void SortDifferences(DifferenceTable& table)

@@ -18,6 +18,26 @@ int CompareDifferenceKinds(const DifferenceEntry& a, const DifferenceEntry& b);
 // the checksums, or the checksums and the SHA-256 digests that the scan took.
 enum class ContentCheck { None, Checksums, Digests };
 
+// The details in which two records of one path differ, as bits. Checksums
+// and digests count only as the comparison takes them (content), so that a
+// checksum never taken is no change.
+enum ChangedField : uint32_t {
+    CHANGED_SIZE = 1,
+    CHANGED_ATTRIBUTES = 2,
+    CHANGED_CREATED = 4,
+    CHANGED_LAST_WRITE = 8,
+    CHANGED_CHECKSUM = 16,
+    CHANGED_SHA256 = 32,
+};
+uint32_t ChangedFields(const RecordTable& scan, int32_t s, const RecordTable& loaded, int32_t l, ContentCheck content);
+
+// Called for each difference the walk decides, in the walk's order: the
+// kind, the scan index (-1 for Missing) and the signature index (-1 for
+// Extra).
+using DifferenceVisitor = void (*)(void* context, int32_t kind, int32_t scanIndex, int32_t loadedIndex);
+void VisitDifferences(const RecordTable& scan, const RecordTable& loaded, ContentCheck content,
+                      DifferenceVisitor visit, void* context);
+
 // Walks scan against loaded (both sorted by ComparePaths) and decides every
 // record of both: at most one entry per file, in the walk's own recording
 // order. Clears the table first.

@@ -7,6 +7,7 @@
 
 #include "model/app_state.h"
 #include "model/messages.h"
+#include "scan/sha256.h"
 #include "sigfile/signature_stream.h"
 
 namespace {
@@ -18,8 +19,8 @@ void ShowError(const char* text, const char* title)
     ShowMessage(MessageKind::Error, title, text);
 }
 
-// A temporary file in the folder of path, so that putting it in place is a
-// rename on one volume.
+}  // namespace
+
 bool MakeTemporaryFileBeside(const char* path, char* temporary)
 {
     char folder[MAX_PATH];
@@ -40,6 +41,26 @@ bool MakeTemporaryFileBeside(const char* path, char* temporary)
     }
     return GetTempFileNameA(folder, "sig", 0, temporary) != 0;
 }
+
+namespace {
+
+// Hands on what it reads and takes the digest of every byte that passed.
+class DigestingSource : public ByteSource {
+public:
+    explicit DigestingSource(ByteSource& inner) : inner_(inner) { Sha256Begin(sha_); }
+    size_t Read(void* buffer, size_t size) override
+    {
+        size_t got = inner_.Read(buffer, size);
+        Sha256Add(sha_, buffer, got);
+        return got;
+    }
+    bool AtEnd() const override { return inner_.AtEnd(); }
+    void End(unsigned char* digest) { Sha256End(sha_, digest); }
+
+private:
+    ByteSource& inner_;
+    Sha256 sha_;
+};
 
 SaveError SaveToPath(const char* path, const char* fileTitle)
 {
@@ -72,7 +93,7 @@ SaveError SaveToPath(const char* path, const char* fileTitle)
     return error;
 }
 
-LoadError LoadFromPath(const char* path, const char* fileTitle)
+LoadError LoadFromPath(const char* path, const char* fileTitle, unsigned char* fileDigest)
 {
     std::FILE* file = std::fopen(path, "rb");
     if (file == nullptr) {
@@ -81,7 +102,14 @@ LoadError LoadFromPath(const char* path, const char* fileTitle)
     LoadError error;
     {
         FileSource source(file);
-        error = LoadSignatureStream(source, fileTitle);
+        DigestingSource digesting(source);
+        error = LoadSignatureStream(digesting, fileTitle);
+        // The reader stops at the end of the records: whatever is left would
+        // be unread bytes, of which a sound file has none.
+        unsigned char rest[4096];
+        while (error == LoadError::None && fileDigest != nullptr && digesting.Read(rest, sizeof rest) > 0) {
+        }
+        digesting.End(fileDigest != nullptr ? fileDigest : rest);
     }
     std::fclose(file);
     return error;
@@ -105,9 +133,9 @@ bool SaveSignatureTo(const char* path, const char* fileTitle)
     return true;
 }
 
-bool LoadSignatureFrom(const char* path, const char* fileTitle)
+bool LoadSignatureFrom(const char* path, const char* fileTitle, unsigned char* fileDigest)
 {
-    LoadError error = LoadFromPath(path, fileTitle);
+    LoadError error = LoadFromPath(path, fileTitle, fileDigest);
     if (error == LoadError::None) {
         return true;
     }

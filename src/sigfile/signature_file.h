@@ -12,8 +12,14 @@ class ByteSink;
 bool SaveSignatureTo(const char* path, const char* fileTitle);
 
 // Replaces the signature with the file's. True when a signature was loaded;
-// after a failure's message the state is "No signature loaded".
-bool LoadSignatureFrom(const char* path, const char* fileTitle);
+// after a failure's message the state is "No signature loaded". fileDigest,
+// when given, receives the SHA-256 of the file's bytes as they were read.
+bool LoadSignatureFrom(const char* path, const char* fileTitle, unsigned char* fileDigest = nullptr);
+
+// A fresh temporary file in the folder of path (its full name into
+// temporary, MAX_PATH characters), so that putting it in place of path is a
+// rename on one volume. False when none can be made there.
+bool MakeTemporaryFileBeside(const char* path, char* temporary);
 
 // Lets a test put its own stream between the save and the file, to make a
 // write fail part way. nullptr writes straight to the file.

@@ -7,8 +7,11 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "cli/run_cli.h"
 #include "support/test_files.h"
@@ -246,4 +249,42 @@ TEST(Cli, ALargeTreeIsRecordedWholeAndItsChangesFound)
                                           tree.substr(2) + "\\folder1499\\new.txt\r\n**** Missing files on this PC ****\r\n" +
                                           tree.substr(2) + "\\folder0000\\file000000.txt\r\n**** Files that are different in size ****\r\n" +
                                           tree.substr(2) + "\\folder0750\\file075000.txt\r\n");
+}
+
+// The JSON Lines of a Compare, on standard output alone or in a file; accept
+// takes exactly the lines left in the report and then refuses the same
+// report, whose signature has changed.
+TEST(Cli, JsonReportAndAcceptTakeExactlyTheReviewedChanges)
+{
+    std::string tree = MakeTestFolder("cli-json"), files = MakeTestFolder("cli-json-files");
+    const std::string sig = files + "\\s.sig", json = files + "\\r.jsonl", text = files + "\\r.txt";
+    for (const char* name : {"\\keep.txt", "\\change.txt", "\\caf\xE9.txt"}) WriteTestFile(tree + name, "a");
+    ASSERT_EQ(RunCli({"create", sig, "--include", tree, "--checksums"}).exitCode, 0u);
+    WriteTestFile(tree + "\\change.txt", "bb");
+    DeleteFileA((tree + "\\caf\xE9.txt").c_str());
+    WriteTestFile(tree + "\\added.txt", "d");
+    Outcome piped = RunCli({"compare", sig, "--json", "-", "--report", text});
+    EXPECT_EQ(piped.exitCode, 1u);
+    EXPECT_NE(piped.err.find("Extra files: 1\n"), std::string::npos);
+    std::vector<std::string> lines;
+    std::istringstream out(piped.out);
+    for (std::string line; std::getline(out, line);) lines.push_back(line);
+    ASSERT_EQ(lines.size(), 4u) << piped.out;
+    auto summary = nlohmann::json::parse(lines[3]);
+    EXPECT_EQ(summary["type"], "summary");
+    EXPECT_EQ(summary["exit_code"].get<int>() * 1000 + summary["added"].get<int>() * 100 + summary["removed"].get<int>() * 10 +
+                  summary["changed"].get<int>(), 1111);
+    EXPECT_EQ(nlohmann::json::parse(lines[1])["path"], tree.substr(2) + "\\caf\xC3\xA9.txt");
+
+    ASSERT_EQ(RunCli({"compare", sig, "--json", json, "--report", text, "--quiet"}).exitCode, 1u);
+    std::istringstream file(ReadFile(json));
+    std::string kept;  // the reviewer leaves the change out
+    for (std::string line; std::getline(file, line);) kept += line.find("\"changed\",") == std::string::npos ? line + "\n" : "";
+    WriteTestFile(json, kept);
+    Outcome accepted = RunCli({"accept", sig, json});
+    EXPECT_EQ(accepted.out, "Accepted 1 added, 1 removed, 0 changed into " + sig + " (previous kept as " + sig + ".bak)\n");
+    EXPECT_EQ(RunCli({"accept", sig, json}).exitCode, 2u);
+    Outcome after = RunCli({"compare", sig, "--report", text});
+    EXPECT_EQ(after.exitCode, 1u);
+    EXPECT_NE(after.out.find("Extra files: 0\nMissing files: 0\nDifferent size: 1\n"), std::string::npos);
 }

@@ -1,0 +1,117 @@
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "compare/report_json.h"
+#include "support/reference_walk.h"
+
+namespace {
+
+std::string Same(const std::string& text) { return text; }
+
+FileTime At(uint64_t ticks) { return {static_cast<uint32_t>(ticks), static_cast<uint32_t>(ticks >> 32)}; }
+
+FileRecord Record(const std::string& path, uint64_t size, uint32_t checksum = 0, int digest = -1)
+{
+    FileRecord r = {};
+    path.copy(r.path, RECORD_PATH_SIZE - 1);
+    r.details = {0x21, At(size * 10000001), At(size * 20000003), size, checksum, 0};
+    r.hasDigest = digest >= 0;
+    r.digest[0] = static_cast<uint8_t>(digest);
+    return r;
+}
+
+std::vector<std::string> lines;
+
+void Collect(void* tables, int32_t kind, int32_t s, int32_t l)
+{
+    auto* t = static_cast<RecordTable*>(tables);
+    lines.push_back(DifferenceLine(kind, t[0], s, t[1], l, ContentCheck::Digests, true, Same));
+}
+
+std::string Summary(bool complete)
+{
+    ReportSummary summary;
+    summary.signatureSha256 = "ab", summary.complete = complete;
+    return SummaryLine(summary);
+}
+
+}  // namespace
+
+TEST(ReportJson, TimesSpellOneWayAndReadBack)
+{
+    const struct { uint64_t ticks; const char* text; } cases[] = {
+        {0, "1601-01-01T00:00:00.0000000Z"},
+        {132223104000000000ull + 1, "2020-01-01T00:00:00.0000001Z"},
+        {134192231991234567ull, "2026-03-29T01:59:59.1234567Z"},
+        {~0ull, "60056-05-28T05:36:10.9551615Z"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(IsoTime(At(c.ticks)), c.text);
+        FileTime back = {};
+        EXPECT_TRUE(ParseIsoTime(c.text, back) && back.dwLowDateTime == At(c.ticks).dwLowDateTime &&
+                    back.dwHighDateTime == At(c.ticks).dwHighDateTime) << c.text;
+    }
+    FileTime t;
+    for (const char* bad : {"2021-02-29T00:00:00.0000000Z", "2020-01-01T00:00:00.000000Z", "2020-01-01T00:00:00Z",
+                            "2020-01-01T00:00:00.0000000Z ", "1600-12-31T23:59:59.9999999Z", "60056-05-28T05:36:11.0000000Z"})
+        EXPECT_FALSE(ParseIsoTime(bad, t)) << bad;
+}
+
+// The scan as the walk sees it, against the signature: every difference a
+// line that a JSON parser takes, paths with control characters escaped; the
+// lines read back and accepted give the scan's own records, and a deleted
+// line is a change left out.
+TEST(ReportJson, ALineForEveryDifferenceAndAcceptingThemAllGivesTheScan)
+{
+    RecordTable tables[2], accepted;  // the scan, the signature
+    const std::vector<FileRecord> signature = {Record("\\a\\gone", 1, 7, 1), Record("\\a\\same", 2, 9, 2),
+                                               Record("\\b\\grown\x01\"\\", 3, 5, 3), Record("\\b\\touched", 4, 6)};
+    std::vector<FileRecord> scan = {Record("\\a\\new", 5, 8, 5), signature[1], Record("\\b\\grown\x01\"\\", 30, 5, 4),
+                                    signature[3]};
+    scan[3].details.attributes = 0x1;
+    FillTable(tables[0], scan), FillTable(tables[1], signature);
+    lines.clear();
+    VisitDifferences(tables[0], tables[1], ContentCheck::Digests, Collect, tables);
+    ASSERT_EQ(lines.size(), 4u);
+    auto parsed = nlohmann::json::parse(lines[2]);
+    EXPECT_EQ(parsed["path"], "\\b\\grown\x01\"\\");
+    EXPECT_EQ(lines[2].find('\x01'), std::string::npos);
+    EXPECT_EQ(parsed["changed"], nlohmann::json({"size", "created", "last_write", "sha256"}));
+    EXPECT_EQ(parsed["old"]["attribute_names"], nlohmann::json({"archive", "readonly"}));
+    EXPECT_EQ(nlohmann::ordered_json::parse(lines[0])["new"].dump(),
+              R"({"size":5,"attributes":33,"attribute_names":["archive","readonly"],"created":"1601-01-01T00:00:05.0000005Z",)"
+              R"("last_write":"1601-01-01T00:00:10.0000015Z","checksum":8,"sha256":"05)" + std::string(62, '0') + "\"}");
+    EXPECT_FALSE(nlohmann::json::parse(lines[3])["old"].contains("sha256"));
+
+    std::string report;
+    for (const std::string& line : lines) report += line + "\n";
+    ReviewedReport reviewed;
+    int64_t counts[3];
+    ASSERT_EQ(ReadReviewedReport(report + Summary(true) + "\r\n\n", Same, reviewed), "");
+    ASSERT_EQ(ApplyReviewedChanges(tables[1], true, reviewed, accepted, counts), "");
+    EXPECT_EQ(counts[0] * 100 + counts[1] * 10 + counts[2], 112);
+    ASSERT_EQ(accepted.Count(), tables[0].Count());
+    for (int32_t i = 0; i < accepted.Count(); ++i) {
+        FileRecord a = accepted.Get(i), b = tables[0].Get(i);
+        EXPECT_EQ(std::memcmp(&a, &b, sizeof a), 0) << a.path;
+    }
+    ASSERT_EQ(ReadReviewedReport(lines[1] + "\n\n" + lines[3] + "\n" + Summary(true), Same, reviewed), "");
+    ASSERT_EQ(ApplyReviewedChanges(tables[1], true, reviewed, accepted, counts), "");
+    EXPECT_EQ(accepted.Count(), 3);
+    EXPECT_EQ(accepted.Get(2).details.attributes, 1u);  // gone is removed, grown as it was
+
+    // Refused: no summary last, an incomplete run, values the signature no
+    // longer holds, an added path already there.
+    for (const std::string& bad : {report, report + Summary(false), Summary(true) + "\n" + lines[0], "{" + Summary(true)})
+        EXPECT_NE(ReadReviewedReport(bad, Same, reviewed), "") << bad;
+    ASSERT_EQ(ReadReviewedReport(report + Summary(true), Same, reviewed), "");
+    EXPECT_NE(ApplyReviewedChanges(tables[0], true, reviewed, accepted, counts), "");
+    ReadReviewedReport(lines[2] + "\n" + Summary(true), Same, reviewed);
+    reviewed.changes[0].before.details.checksum = 6;
+    EXPECT_NE(ApplyReviewedChanges(tables[1], true, reviewed, accepted, counts), "");
+}
