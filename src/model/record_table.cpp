@@ -22,6 +22,11 @@ void SetRecordMemoryLimit(size_t bytes)
     memoryLimit.store(bytes);
 }
 
+size_t RecordMemoryInUse()
+{
+    return memoryInUse.load();
+}
+
 RecordTable::~RecordTable()
 {
     Clear();
@@ -116,36 +121,48 @@ uint32_t RecordTable::StoreText(const char* text, size_t length)
 }
 
 // The sort works on two arrays as long as the table. A sortable table grows
-// them before each record that would not fit, a quarter at a time: should
-// memory run out there, the record is refused and the room already held
-// still sorts every record the table has.
+// them before each record that would not fit, a sixteenth at a time. Their
+// contents need no keeping, so the old arrays go before the new ones come:
+// the arrays never take twice their room. Should memory run out there, the
+// arrays of the old size come back (their room was just freed) and the
+// record is refused, so that the table can still sort every record it has.
 void RecordTable::EnsureSortRoom()
 {
     if (!sortable_ || count_ < sortCapacity_) {
         return;
     }
-    int32_t capacity = std::min(MAX_FILES, std::max(sortCapacity_ + sortCapacity_ / 4, sortCapacity_ + RECORDS_PER_BLOCK));
-    const size_t orderSize = sizeof(int32_t) * static_cast<size_t>(capacity);
-    const size_t keysSize = sizeof(uint64_t) * static_cast<size_t>(capacity);
-    void* order = Take(orderSize);
-    void* keys;
+    const int32_t old = sortCapacity_;
+    DropSortRoom();
     try {
-        keys = Take(keysSize);
+        AllocateSortRoom(std::min(MAX_FILES, old + std::max(old / 16, RECORDS_PER_BLOCK)));
     } catch (const std::bad_alloc&) {
-        Give(order, orderSize);
+        AllocateSortRoom(old);
         throw;
     }
-    DropSortRoom();
-    sortOrder_.reset(static_cast<int32_t*>(order));
-    sortKeys_.reset(static_cast<uint64_t*>(keys));
+}
+
+void RecordTable::AllocateSortRoom(int32_t capacity)
+{
+    if (capacity == 0) {
+        return;
+    }
+    sortOrder_ = static_cast<int32_t*>(Take(sizeof(int32_t) * static_cast<size_t>(capacity)));
+    try {
+        sortKeys_ = static_cast<uint64_t*>(Take(sizeof(uint64_t) * static_cast<size_t>(capacity)));
+    } catch (const std::bad_alloc&) {
+        Give(sortOrder_, sizeof(int32_t) * static_cast<size_t>(capacity));
+        sortOrder_ = nullptr;
+        throw;
+    }
     sortCapacity_ = capacity;
 }
 
 void RecordTable::DropSortRoom()
 {
-    // The arrays came from Take, which counts them; give them back through it.
-    Give(sortOrder_.release(), sizeof(int32_t) * static_cast<size_t>(sortCapacity_));
-    Give(sortKeys_.release(), sizeof(uint64_t) * static_cast<size_t>(sortCapacity_));
+    Give(sortOrder_, sizeof(int32_t) * static_cast<size_t>(sortCapacity_));
+    Give(sortKeys_, sizeof(uint64_t) * static_cast<size_t>(sortCapacity_));
+    sortOrder_ = nullptr;
+    sortKeys_ = nullptr;
     sortCapacity_ = 0;
 }
 
@@ -153,18 +170,10 @@ void RecordTable::SortRoom(int32_t** order, uint64_t** keys)
 {
     if (sortCapacity_ < count_) {
         DropSortRoom();
-        bool wasSortable = sortable_;
-        sortable_ = true;
-        try {
-            EnsureSortRoom();
-        } catch (...) {
-            sortable_ = wasSortable;
-            throw;
-        }
-        sortable_ = wasSortable;
+        AllocateSortRoom(count_);
     }
-    *order = sortOrder_.get();
-    *keys = sortKeys_.get();
+    *order = sortOrder_;
+    *keys = sortKeys_;
 }
 
 int32_t RecordTable::Append(const char* path, size_t length, const FileDetails& details)

@@ -125,6 +125,7 @@ private:
     void* Take(size_t size);
     void Give(void* block, size_t size);
     void EnsureSortRoom();
+    void AllocateSortRoom(int32_t capacity);
 
     int32_t count_ = 0;
     bool digests_ = false;
@@ -141,8 +142,8 @@ private:
     uint32_t lastFolder_ = 0;
     int32_t lastFolderLength_ = -1;  // none yet
 
-    std::unique_ptr<int32_t[]> sortOrder_;
-    std::unique_ptr<uint64_t[]> sortKeys_;
+    int32_t* sortOrder_ = nullptr;
+    uint64_t* sortKeys_ = nullptr;
     int32_t sortCapacity_ = 0;
 
     size_t memoryUsed_ = 0;
@@ -150,5 +151,6 @@ private:
 
 // Makes every table refuse memory past this many bytes in all, as though
 // the heap had run out there: how tests reach the out-of-memory paths.
-// 0 lifts the limit.
+// 0 lifts the limit. RecordMemoryInUse: what all tables hold now.
 void SetRecordMemoryLimit(size_t bytes);
+size_t RecordMemoryInUse();

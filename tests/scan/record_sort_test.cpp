@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <new>
 #include <random>
 #include <string>
 #include <vector>
@@ -100,4 +101,21 @@ TEST(RecordSort, SortsALargeTable)
     q299[290] = '\\';
     for (const std::string& path : {q299, q299.substr(1), q299.substr(1) + "R", q299.substr(0, 293)}) Put(path);
     SortAndCheck();
+}
+
+// Memory that runs out refuses one record and leaves the others whole, and
+// the table still sorts them without asking for more.
+TEST(RecordSort, ATableThatMemoryRanOutOnKeepsItsRecordsAndStillSorts)
+{
+    records.Clear(true, true), made.clear();
+    SetRecordMemoryLimit(RecordMemoryInUse() + (3 << 20));
+    try {
+        for (int i = 0;; ++i) Put("\\d" + std::to_string(i * 7 % 97) + "\\f" + std::to_string(i));
+    } catch (const std::bad_alloc&) {
+        made.pop_back();
+    }
+    SetRecordMemoryLimit(RecordMemoryInUse());
+    EXPECT_GT(made.size(), size_t{RECORDS_PER_BLOCK});
+    SortAndCheck();
+    SetRecordMemoryLimit(0);
 }
