@@ -108,6 +108,7 @@ private:
         uint16_t folderLength;
         uint16_t nameLength;
     };
+    static_assert(sizeof(Entry) == 48, "a record takes 48 bytes in the 32-bit and the 64-bit build");
     struct DigestSlot {
         uint8_t has;
         uint8_t bytes[DIGEST_SIZE];

@@ -364,7 +364,10 @@ TEST(SignatureState, LayoutsRoundTripByteForByteAndLayout3OnlyPastTheClassicLimi
     for (int records : {3, MAX_CLASSIC_FILES, MAX_CLASSIC_FILES + 1}) {
         for (uint8_t digests : {0, 1}) {
             SignatureBytes sig = records > MAX_CLASSIC_FILES ? Big(0, digests) : SignatureBytes(digests ? SHA : NEW);
-            for (int i = 0; i < records; ++i) sig.Record(i % 7 ? "\\d" + std::to_string(i % 50) + "\\f" + std::to_string(i) : "\\" + std::to_string(i), i);
+            // Folders shared and not, no folder at all, and the longest paths, in bytes of the code page.
+            for (int i = 0; i < records; ++i)
+                sig.Record(i % 7 == 0 ? std::to_string(i) : i % 7 == 1 ? ("\\caf\xE9\\" + std::string(290, '\xFF') + std::to_string(i)).substr(0, 299)
+                                      : "\\d" + std::to_string(i % 50) + "\\f" + std::to_string(i), i);
             const Bytes bytes = sig.Bytes();
             MemorySource source(bytes.data(), bytes.size());
             ASSERT_EQ(LoadSignatureStream(source, "stored name"), LoadError::None);
