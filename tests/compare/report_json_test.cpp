@@ -48,6 +48,8 @@ TEST(ReportJson, TimesSpellOneWayAndReadBack)
         {0, "1601-01-01T00:00:00.0000000Z"},
         {132223104000000000ull + 1, "2020-01-01T00:00:00.0000001Z"},
         {134192231991234567ull, "2026-03-29T01:59:59.1234567Z"},
+        {125962992000000000ull, "2000-02-29T12:00:00.0000000Z"},  // the last day of a 400-year cycle
+        {125911583999999999ull, "1999-12-31T23:59:59.9999999Z"},
         {~0ull, "60056-05-28T05:36:10.9551615Z"},
     };
     for (const auto& c : cases) {
@@ -107,7 +109,9 @@ TEST(ReportJson, ALineForEveryDifferenceAndAcceptingThemAllGivesTheScan)
 
     // Refused: no summary last, an incomplete run, values the signature no
     // longer holds, an added path already there.
-    for (const std::string& bad : {report, report + Summary(false), Summary(true) + "\n" + lines[0], "{" + Summary(true)})
+    const std::string noOld = R"({"type":"difference","action":"changed","path":"\\x","new":{}})";
+    for (const std::string& bad : {report, report + Summary(false), Summary(true) + "\n" + lines[0], "{" + Summary(true),
+                                   noOld + "\n" + Summary(true)})
         EXPECT_NE(ReadReviewedReport(bad, Same, reviewed), "") << bad;
     ASSERT_EQ(ReadReviewedReport(report + Summary(true), Same, reviewed), "");
     EXPECT_NE(ApplyReviewedChanges(tables[0], true, reviewed, accepted, counts), "");
