@@ -37,12 +37,6 @@ int Scan(int32_t mode, bool quiet)
     return EXIT_SAME;
 }
 
-const char* FileTitle(const std::string& path)
-{
-    size_t start = path.find_last_of("\\/:");
-    return path.c_str() + (start == std::string::npos ? 0 : start + 1);
-}
-
 bool AddEntries(const CommandLine& line)
 {
     for (const auto& entry : line.entries) {
@@ -117,6 +111,12 @@ void PrintTime(const FileTime& time)
 }
 
 }  // namespace
+
+const char* FileTitle(const std::string& path)
+{
+    size_t start = path.find_last_of("\\/:");
+    return path.c_str() + (start == std::string::npos ? 0 : start + 1);
+}
 
 int RunCreate(const CommandLine& line)
 {

@@ -2,7 +2,12 @@
 // code; messages go to standard error, results to standard output.
 #pragma once
 
+#include <string>
+
 #include "cli/command_line.h"
+
+// The file name and extension of a path, without its folder.
+const char* FileTitle(const std::string& path);
 
 // Walks the Include directories and saves the signature to line.file.
 int RunCreate(const CommandLine& line);

@@ -9,7 +9,9 @@
 #include <fstream>
 #include <iterator>
 
+#include "cli/commands.h"
 #include "cli/console_output.h"
+#include "compare/compare_signatures.h"
 #include "compare/report_json.h"
 #include "model/app_state.h"
 #include "model/version.h"
@@ -36,26 +38,9 @@ std::string Convert(const std::string& text, UINT from, UINT to)
 std::string Utf8FromAnsi(const std::string& text) { return Convert(text, CP_ACP, CP_UTF8); }
 std::string AnsiFromUtf8(const std::string& text) { return Convert(text, CP_UTF8, CP_ACP); }
 
-std::string Hex(const unsigned char* bytes)
-{
-    std::string out;
-    char pair[3];
-    for (size_t i = 0; i < SHA256_DIGEST_SIZE; ++i) {
-        std::snprintf(pair, sizeof pair, "%02x", bytes[i]);
-        out += pair;
-    }
-    return out;
-}
-
 FileTime AsFileTime(unsigned long long ticks)
 {
     return {static_cast<uint32_t>(ticks), static_cast<uint32_t>(ticks >> 32)};
-}
-
-ContentCheck ContentOfSignature()
-{
-    if (appState.calculateChecksums.load() == 0) return ContentCheck::None;
-    return appState.useSha256.load() != 0 ? ContentCheck::Digests : ContentCheck::Checksums;
 }
 
 // Writes each difference as the walk meets it, counting them.
@@ -112,7 +97,7 @@ bool WriteJsonReport(const CommandLine& line, const unsigned char* signatureDige
         std::fflush(stdout);
         _setmode(_fileno(stdout), _O_BINARY);
     }
-    LineWriter writer = {out, ContentOfSignature(), appState.calculateChecksums.load() != 0, false, {0, 0, 0}};
+    LineWriter writer = {out, ContentInForce(), appState.calculateChecksums.load() != 0, false, {0, 0, 0}};
     VisitDifferences(appState.ScanTable, appState.LoadedTable, writer.content, WriteDifference, &writer);
 
     ReportSummary summary;
@@ -121,7 +106,7 @@ bool WriteJsonReport(const CommandLine& line, const unsigned char* signatureDige
     DWORD hostLength = sizeof host;
     summary.host = GetComputerNameA(host, &hostLength) ? Utf8FromAnsi(host) : "";
     summary.signature = Utf8FromAnsi(FullPath(line.file));
-    summary.signatureSha256 = Hex(signatureDigest);
+    summary.signatureSha256 = Hex(signatureDigest, SHA256_DIGEST_SIZE);
     summary.started = IsoTime(AsFileTime(started));
     summary.finished = IsoTime(AsFileTime(Now()));
     summary.filesInSignature = appState.LoadedTable.Count();
@@ -150,7 +135,7 @@ bool WriteJsonReport(const CommandLine& line, const unsigned char* signatureDige
 
 int RunAccept(const CommandLine& line)
 {
-    const char* title = line.file.c_str() + line.file.find_last_of("\\/:") + 1;
+    const char* title = FileTitle(line.file);
     unsigned char digest[SHA256_DIGEST_SIZE];
     if (!LoadSignatureFrom(line.file.c_str(), title, digest)) {
         return EXIT_FAILED;
@@ -163,7 +148,7 @@ int RunAccept(const CommandLine& line)
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     ReviewedReport report;
     std::string problem = ReadReviewedReport(text, AnsiFromUtf8, report);
-    if (problem.empty() && report.signatureSha256 != Hex(digest)) {
+    if (problem.empty() && report.signatureSha256 != Hex(digest, SHA256_DIGEST_SIZE)) {
         problem = "the signature has changed since the report was made (its SHA-256 is not the report's)";
     }
     RecordTable accepted;

@@ -1,18 +1,21 @@
 #include "compare/compare_signatures.h"
 
-#include "compare/difference_walk.h"
 #include "compare/report.h"
 #include "model/app_state.h"
 #include "model/messages.h"
 
+ContentCheck ContentInForce()
+{
+    if (appState.calculateChecksums.load(std::memory_order_relaxed) == 0) {
+        return ContentCheck::None;
+    }
+    return appState.useSha256.load(std::memory_order_relaxed) != 0 ? ContentCheck::Digests : ContentCheck::Checksums;
+}
+
 bool FindScanDifferences()
 {
-    ContentCheck content = ContentCheck::None;
-    if (appState.calculateChecksums.load(std::memory_order_relaxed) != 0) {
-        content = appState.useSha256.load(std::memory_order_relaxed) != 0 ? ContentCheck::Digests : ContentCheck::Checksums;
-    }
     bool stopped = appState.scanStopped.load(std::memory_order_relaxed) != 0;
-    FindDifferences(appState.ScanTable, appState.LoadedTable, content, appState.differenceTable);
+    FindDifferences(appState.ScanTable, appState.LoadedTable, ContentInForce(), appState.differenceTable);
 
     // Entries the scan had to leave out are news too: the report names them.
     // After a Stop, "identical" would claim what was never checked.

@@ -64,17 +64,6 @@ constexpr struct {
     {CHANGED_LAST_WRITE, "last_write"}, {CHANGED_CHECKSUM, "checksum"},   {CHANGED_SHA256, "sha256"},
 };
 
-std::string Hex(const uint8_t* bytes, size_t size)
-{
-    static const char DIGITS[] = "0123456789abcdef";
-    std::string out;
-    for (size_t i = 0; i < size; ++i) {
-        out += DIGITS[bytes[i] >> 4];
-        out += DIGITS[bytes[i] & 15];
-    }
-    return out;
-}
-
 bool ParseHex(const std::string& text, uint8_t* bytes, size_t size)
 {
     if (text.size() != 2 * size) return false;
@@ -202,6 +191,17 @@ bool HoldsOldValues(const RecordTable& loaded, int32_t index, bool checksums, co
 }
 
 }  // namespace
+
+std::string Hex(const uint8_t* bytes, size_t size)
+{
+    static const char DIGITS[] = "0123456789abcdef";
+    std::string out;
+    for (size_t i = 0; i < size; ++i) {
+        out += DIGITS[bytes[i] >> 4];
+        out += DIGITS[bytes[i] & 15];
+    }
+    return out;
+}
 
 std::string IsoTime(const FileTime& time)
 {

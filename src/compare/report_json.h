@@ -14,6 +14,9 @@
 // into UTF-8 (always valid UTF-8 out), or back.
 using TextConverter = std::string (*)(const std::string& text);
 
+// Bytes as lower-case hex digits, as sha256sum spells a digest.
+std::string Hex(const uint8_t* bytes, size_t size);
+
 // 100-ns units since 1601 as "2026-03-29T01:59:59.1234567Z", and back;
 // false for a text not of that form.
 std::string IsoTime(const FileTime& time);

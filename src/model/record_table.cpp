@@ -238,13 +238,13 @@ size_t RecordTable::CopyPath(int32_t index, char* out) const
 
 bool RecordTable::HasDigest(int32_t index) const
 {
-    return digests_ && digestBlocks_[index / RECORDS_PER_BLOCK][index % RECORDS_PER_BLOCK].has == 1;
+    return digests_ && DigestAt(index).has == 1;
 }
 
 const uint8_t* RecordTable::Digest(int32_t index) const
 {
     static const uint8_t NONE[DIGEST_SIZE] = {};
-    return digests_ ? digestBlocks_[index / RECORDS_PER_BLOCK][index % RECORDS_PER_BLOCK].bytes : NONE;
+    return digests_ ? DigestAt(index).bytes : NONE;
 }
 
 void RecordTable::SetDigest(int32_t index, const uint8_t* digest)
@@ -252,7 +252,7 @@ void RecordTable::SetDigest(int32_t index, const uint8_t* digest)
     if (!digests_) {
         return;
     }
-    DigestSlot& slot = digestBlocks_[index / RECORDS_PER_BLOCK][index % RECORDS_PER_BLOCK];
+    DigestSlot& slot = DigestAt(index);
     slot.has = digest != nullptr ? 1 : 0;
     if (digest != nullptr) {
         std::memcpy(slot.bytes, digest, DIGEST_SIZE);
@@ -281,20 +281,20 @@ void RecordTable::Permute(int32_t* order)
         Entry spare = At(start);
         DigestSlot spareDigest = {};
         if (digests_) {
-            spareDigest = digestBlocks_[start / RECORDS_PER_BLOCK][start % RECORDS_PER_BLOCK];
+            spareDigest = DigestAt(start);
         }
         int32_t to = start;
         for (;;) {
             int32_t from = order[to];
             order[to] = to;  // placed
-            DigestSlot* toDigest = digests_ ? &digestBlocks_[to / RECORDS_PER_BLOCK][to % RECORDS_PER_BLOCK] : nullptr;
+            DigestSlot* toDigest = digests_ ? &DigestAt(to) : nullptr;
             if (from == start) {
                 At(to) = spare;
                 if (toDigest != nullptr) *toDigest = spareDigest;
                 break;
             }
             At(to) = At(from);
-            if (toDigest != nullptr) *toDigest = digestBlocks_[from / RECORDS_PER_BLOCK][from % RECORDS_PER_BLOCK];
+            if (toDigest != nullptr) *toDigest = DigestAt(from);
             to = from;
         }
     }

@@ -118,6 +118,10 @@ private:
     static constexpr int MAX_TEXT_BLOCKS = 1 << (32 - TEXT_BLOCK_BITS);
 
     Entry& At(int32_t index) const { return blocks_[index / RECORDS_PER_BLOCK][index % RECORDS_PER_BLOCK]; }
+    DigestSlot& DigestAt(int32_t index) const
+    {
+        return digestBlocks_[index / RECORDS_PER_BLOCK][index % RECORDS_PER_BLOCK];
+    }
     const char* Text(uint32_t ref) const
     {
         return textBlocks_[ref >> TEXT_BLOCK_BITS] + (ref & ((1u << TEXT_BLOCK_BITS) - 1));
