@@ -67,6 +67,16 @@ fi
 data="$root/build/bench/data"
 mkdir -p "$out" "$data"
 to_windows() { echo "Z:$1" | tr / '\\'; }
+# A 64-bit prefix of the benchmarks' own in DIR (prefix and home), made once
+# and kept: WINEPREFIX and HOME point into it from here on.
+use_wine_prefix() {
+    export WINEPREFIX="$1/prefix" HOME="$1/home" WINEDEBUG=-all
+    mkdir -p "$HOME"
+    if [ ! -d "$WINEPREFIX" ]; then
+        /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1
+        /usr/lib/wine/wineserver -w
+    fi
+}
 
 if [ "$build" = 1 ]; then
     bash scripts/install-deps.sh
@@ -111,12 +121,7 @@ scale_wine() {
     fi
 
     echo "=== the console program at scale, under Wine ($bits-bit)"
-    export WINEPREFIX="$sdir/wine/prefix" HOME="$sdir/wine/home" WINEDEBUG=-all
-    mkdir -p "$HOME"
-    if [ ! -d "$WINEPREFIX" ]; then
-        /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1
-        /usr/lib/wine/wineserver -w
-    fi
+    use_wine_prefix "$sdir/wine"
     # One server for every run, so that none of them pays for starting it.
     /usr/lib/wine/wineserver -k 2>/dev/null || true
     /usr/lib/wine/wineserver -p
@@ -212,12 +217,7 @@ OLVARIN_BENCH_SCALE="$scale_sizes" OLVARIN_BENCH_DIR="$data" build/bench/bench/o
 
 echo "=== Wine benchmarks"
 (
-    export WINEPREFIX="$root/build/bench/wine/prefix" HOME="$root/build/bench/wine/home" WINEDEBUG=-all
-    mkdir -p "$HOME"
-    if [ ! -d "$WINEPREFIX" ]; then
-        /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1
-        /usr/lib/wine/wineserver -w
-    fi
+    use_wine_prefix "$root/build/bench/wine"
     # The machine may be shared: the load around the Wine run goes into the report.
     cut -d' ' -f1-3 /proc/loadavg > "$out/load.txt"
     /usr/lib/wine/wine64 build/windows-x64/bench/wine_bench.exe "$(to_windows "$tree")" 5 | tee "$out/wine.txt"
