@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <nlohmann/json.hpp>
-
 #include <cstring>
 #include <string>
 #include <vector>
@@ -65,8 +63,8 @@ TEST(ReportJson, TimesSpellOneWayAndReadBack)
 }
 
 // The scan as the walk sees it, against the signature: every difference a
-// line that a JSON parser takes, paths with control characters escaped; the
-// lines read back and accepted give the scan's own records, and a deleted
+// line, paths with control characters escaped; the lines read back (through
+// a JSON parser) and accepted give the scan's own records, and a deleted
 // line is a change left out.
 TEST(ReportJson, ALineForEveryDifferenceAndAcceptingThemAllGivesTheScan)
 {
@@ -80,15 +78,12 @@ TEST(ReportJson, ALineForEveryDifferenceAndAcceptingThemAllGivesTheScan)
     lines.clear();
     VisitDifferences(tables[0], tables[1], ContentCheck::Digests, Collect, tables);
     ASSERT_EQ(lines.size(), 4u);
-    auto parsed = nlohmann::json::parse(lines[2]);
-    EXPECT_EQ(parsed["path"], "\\b\\grown\x01\"\\");
-    EXPECT_EQ(lines[2].find('\x01'), std::string::npos);
-    EXPECT_EQ(parsed["changed"], nlohmann::json({"size", "created", "last_write", "sha256"}));
-    EXPECT_EQ(parsed["old"]["attribute_names"], nlohmann::json({"archive", "readonly"}));
-    EXPECT_EQ(nlohmann::ordered_json::parse(lines[0])["new"].dump(),
-              R"({"size":5,"attributes":33,"attribute_names":["archive","readonly"],"created":"1601-01-01T00:00:05.0000005Z",)"
-              R"("last_write":"1601-01-01T00:00:10.0000015Z","checksum":8,"sha256":"05)" + std::string(62, '0') + "\"}");
-    EXPECT_FALSE(nlohmann::json::parse(lines[3])["old"].contains("sha256"));
+    EXPECT_NE(lines[2].find(R"("path":"\\b\\grown\u0001\"\\",)"), std::string::npos) << lines[2];
+    EXPECT_NE(lines[2].find(R"("changed":["size","created","last_write","sha256"],)"), std::string::npos) << lines[2];
+    EXPECT_NE(lines[0].find(R"("new":{"size":5,"attributes":33,"attribute_names":["archive","readonly"],)"
+                            R"("created":"1601-01-01T00:00:05.0000005Z","last_write":"1601-01-01T00:00:10.0000015Z",)"
+                            R"("checksum":8,"sha256":"05)" + std::string(62, '0') + "\"}"), std::string::npos) << lines[0];
+    EXPECT_EQ(lines[3].find("sha256"), std::string::npos) << lines[3];
 
     std::string report;
     for (const std::string& line : lines) report += line + "\n";

@@ -43,27 +43,6 @@ struct Report {
 
 }  // namespace
 
-TEST(ReportText, HeadingsForThePresentKindsInOrderWithCrLf)
-{
-    // Missing files are named as the signature spells them, every other kind
-    // as the scan does.
-    Report r;
-    r.Add(Extra, 1, -1, "\\Scan1");
-    r.Add(Extra, 0, -1, "\\Tools\\extra.exe");
-    for (int kind = Missing; kind <= Checksum; ++kind) {
-        std::strcpy(r.loaded[kind].path, ("\\loaded" + std::to_string(kind)).c_str());
-        r.Add(kind, kind == Missing ? -1 : kind, kind, kind == Missing ? "" : "\\Scan" + std::to_string(kind));
-    }
-    EXPECT_EQ(r.Write(), HEADER +
-                             "**** Extra files on this PC ****\r\n\\Scan1\r\n\\Tools\\extra.exe\r\n"
-                             "**** Missing files on this PC ****\r\n\\loaded2\r\n"
-                             "**** Files that are different in size ****\r\n\\Scan3\r\n"
-                             "**** Files that have a different creation time ****\r\n\\Scan4\r\n"
-                             "**** Files that have a different modify time ****\r\n\\Scan5\r\n"
-                             "**** Files that have a different attributes ****\r\n\\Scan6\r\n"
-                             "**** Files that have a different checksum ****\r\n\\Scan7\r\n");
-}
-
 // The last lines of a full table tell how many entries did not fit, how
 // many the scan left out and, last, that a Stop cut it short; an entry
 // outside the tables is never read.

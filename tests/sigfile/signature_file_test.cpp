@@ -2,10 +2,6 @@
 
 #include <windows.h>
 
-#include <cstdio>
-#include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "model/app_state.h"
@@ -29,12 +25,6 @@ struct BreakingSink : ByteSink {
     }
     bool Flush() override { return file->Flush(); }
 } breaking;
-
-std::string Read(const char* name)
-{
-    std::ifstream in(folder + "\\" + name, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 }  // namespace
 
@@ -60,7 +50,7 @@ TEST(SignatureFile, AFailedSaveLeavesTheOldFileAndTheNameAsTheyWereAndNothingBeh
         });
         SaveSignatureTo((folder + "\\" + chosen).c_str(), "kept.sig");
         EXPECT_EQ(MessageRecorder::shown.back(), std::string("Error creating signature file|") + c.message);
-        EXPECT_EQ(Read("kept.sig"), "the old file");
+        EXPECT_EQ(ReadWholeFile(folder + "\\kept.sig"), "the old file");
         EXPECT_STREQ(appState.header.name, "No signature loaded");
         WIN32_FIND_DATAA left;
         EXPECT_EQ(FindFirstFileA((folder + "\\sig*").c_str(), &left), INVALID_HANDLE_VALUE) << left.cFileName;
@@ -68,6 +58,6 @@ TEST(SignatureFile, AFailedSaveLeavesTheOldFileAndTheNameAsTheyWereAndNothingBeh
     // Once the stream works again, the file is replaced whole.
     SetSaveSinkWrapper(nullptr);
     SaveSignatureTo((folder + "\\" + chosen).c_str(), "kept.sig");
-    EXPECT_EQ(Read("kept.sig").size(), 8264u + 3000u * (4 + 7 + 36));
+    EXPECT_EQ(ReadWholeFile(folder + "\\kept.sig").size(), 8264u + 3000u * (4 + 7 + 36));
     EXPECT_STREQ(appState.header.name, "kept.sig");
 }

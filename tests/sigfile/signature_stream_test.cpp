@@ -139,8 +139,6 @@ SignatureBytes Sig(uint8_t layout, int records, int32_t directoryCount = 0)
     return sig;
 }
 
-
-
 constexpr uint8_t OLD = LAYOUT_LEGACY, NEW = LAYOUT_CURRENT, SHA = LAYOUT_DIGESTS, BIG = LAYOUT_LARGE;
 
 // Layout 3 as the writer makes it, with or without digests.
@@ -172,20 +170,11 @@ TEST(SignatureRead, EachDamageGivesItsErrorAtItsBoundary)
         {"layout 4", [] { return SignatureBytes(4).Bytes(); }, E::UnknownLayout},
         {"layout 3, digest kind unknown", [] { return Big(0, 2).Bytes(); }, E::UnknownLayout},
         {"layout 3, list disagrees", [] { SignatureBytes s = Big(0, 1); s.list.digestKind = 0; return s.Bytes(); }, E::CorruptDirectories},
-        {"layout 3, ends in digest", [] { return Big(2, 1).Bytes(1); }, E::None},
-        {"layout 3, one record too many", [] { return Big(CAPACITY + 1, 0).Bytes(); }, E::Record},
-        {"layout 3 with digests, one too many", [] { return Big(CAPACITY + 1, 1).Bytes(); }, E::Record},
+        {"layout 3, one record too many", [] { return Big(CAPACITY + 1, 1).Bytes(); }, E::Record},
         {"layout 2, digest kind unknown", [] { SignatureBytes s(SHA); s.header.digestKind = 2; return s.Bytes(); }, E::UnknownLayout},
         {"layout 2, list says no digests", [] { SignatureBytes s(SHA); s.list.digestKind = 0; return s.Bytes(); }, E::CorruptDirectories},
-        {"layout 2 block short", [] { return Sig(SHA, 0).Bytes(1); }, E::DirectoriesShort},
-        {"layout 2, 31 directories", [] { return Sig(SHA, 0, 31).Bytes(); }, E::CorruptDirectories},
-        {"layout 2, path length 300", [&] { return Sig(SHA, 1).RawRecord(300, p300).Bytes(); }, E::BadPathLength},
         {"layout 2, digest flag 2", [] { return Sig(SHA, 1).RawRecord(2, "\\x", 0, 2 + 1).Record("\\z").Bytes(); }, E::Record},
         {"layout 2, ends in digest", [] { return Sig(SHA, 2).Bytes(1); }, E::None},
-        {"layout 2, ends at flag", [] { return Sig(SHA, 2).Bytes(DIGEST_SIZE); }, E::None},
-        {"layout 2, cut record mid-file", [] { return Sig(SHA, 1).RawRecord(0, "").Record("\\z").Bytes(); }, E::Record},
-        {"layout 2 table full", [] { return Sig(SHA, CAPACITY).Bytes(); }, E::None},
-        {"layout 2, one record too many", [] { return Sig(SHA, CAPACITY + 1).Bytes(); }, E::Record},
         {"legacy block short", [] { return Sig(OLD, 0).Bytes(1); }, E::LegacyDirectoriesShort},
         {"block short", [] { return Sig(NEW, 0).Bytes(1); }, E::DirectoriesShort},
         {"30 directories", [] { return Sig(NEW, 0, 30).Bytes(); }, E::None},
@@ -230,9 +219,6 @@ TEST(SignatureRead, EachDamageGivesItsErrorAtItsBoundary)
     for (const auto& c : cases) {
         Bytes bytes = c.bytes();
         EXPECT_EQ(Read(bytes)->error, c.expected) << c.what;
-        char number[8];  // every error a user can see carries its number
-        std::snprintf(number, sizeof number, "(%02d)", static_cast<int>(c.expected));
-        EXPECT_TRUE(c.expected == E::None || std::strstr(LoadErrorText(c.expected), number)) << c.what;
         if (seeds == nullptr) continue;
         std::FILE* seed = std::fopen((std::string(seeds) + "/row" + std::to_string(row++) + ".sig").c_str(), "wb");
         ASSERT_NE(seed, nullptr) << seeds;
@@ -276,7 +262,6 @@ TEST(SignatureRead, ARecordCutShortByTheEndKeepsWhatArrivedButAReadErrorFails)
     SetRecordMemoryLimit(1);
     EXPECT_EQ(ReadSignature(source, "title.sig", starved.target), LoadError::OutOfMemory);
     SetRecordMemoryLimit(0);
-    EXPECT_TRUE(std::strstr(LoadErrorText(LoadError::OutOfMemory), "(11)"));
 }
 
 TEST(SignatureWrite, EachFailureIsToldByThePartItStruck)

@@ -2,9 +2,11 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 
-#include "ui/message_box.h"
+#include "model/messages.h"
 
 namespace {
 
@@ -73,20 +75,21 @@ void WriteTestFile(const std::wstring& path, const std::string& contents)
     CloseHandle(f);
 }
 
+std::string ReadWholeFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
 std::vector<std::string> MessageRecorder::shown;
 
 MessageRecorder::MessageRecorder()
 {
     shown.clear();
-    SetMessageSink(ShowMessageInWindow);
-    SetMessageBoxHook([](HWND, const char* text, const char* title, UINT) {
+    SetMessageSink([](MessageKind, const char* title, const char* text) {
         shown.push_back(std::string(title) + "|" + text);
         return IDOK;
     });
 }
 
-MessageRecorder::~MessageRecorder()
-{
-    SetMessageBoxHook(nullptr);
-    SetMessageSink(nullptr);
-}
+MessageRecorder::~MessageRecorder() { SetMessageSink(nullptr); }

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,14 +13,25 @@ void MakeFolder(const std::string& path);
 void WriteTestFile(const std::string& path, const std::string& contents);
 // The same by a wide path, for names and lengths the ANSI functions cannot reach.
 void WriteTestFile(const std::wstring& path, const std::string& contents);
+// The file's bytes; empty when it cannot be read.
+std::string ReadWholeFile(const std::string& path);
+
+// Polls until done() is true or timeoutMs has passed; true when done.
+inline bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000)
+{
+    for (DWORD start = GetTickCount();; Sleep(50)) {
+        if (done()) return true;
+        if (GetTickCount() - start > timeoutMs) return false;
+    }
+}
 
 // Whether this is a 32-bit program on 64-bit Windows, where System32 is redirected. SystemFolder
 // makes `name` in the prefix's system32 or syswow64 by its Linux path (drive Z:), never redirected.
 bool UnderWow64();
 std::string SystemFolder(const char* system, const char* name);
 
-// Records, while it lives, the message boxes that the code under test would
-// have shown (as "title|text"), answering each with OK.
+// Records, while it lives, what the code under test tells its user (as
+// "title|text"), in place of any front end.
 struct MessageRecorder {
     MessageRecorder();
     ~MessageRecorder();

@@ -1,0 +1,78 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "model/app_state.h"
+#include "model/panel_format.h"
+#include "model/path_order.h"
+
+// What the panel shows after a failed load or at start-up.
+TEST(AppState, ResetLeavesNoSignatureAndALongTextKeepsItsEnd)
+{
+    std::memset(&appState.header, 0x5A, sizeof appState.header);
+    appState.directoryList.count = 3;
+    appState.scanFileCount = appState.scanDirectoryCount = appState.stopRequested = appState.calculateChecksums = 1;
+    appState.scanTotalBytes = appState.currentChecksum = appState.currentAttributes = 1;
+    PublishText(appState.currentFile, STATUS_TEXT_SIZE, "\\a.txt");
+    static HWND__* disabled = nullptr;  // the window whose Stop button was disabled
+    SetDisableStopButtonHook([](HWND__* window) { disabled = window; });
+    ResetSignature(reinterpret_cast<HWND__*>(&disabled));
+    EXPECT_EQ(disabled, reinterpret_cast<HWND__*>(&disabled));
+    EXPECT_STREQ(appState.header.name, "No signature loaded");
+    EXPECT_EQ(appState.header.fileCount + appState.directoryList.count + appState.scanFileCount + appState.stopRequested +
+              appState.calculateChecksums + appState.currentChecksum, 0);
+    EXPECT_STREQ(appState.currentFile, "None");
+
+    // A long text is shortened from the front, keeping its end.
+    std::string longPath = "C:" + std::string(300, 'd') + "\\file.txt";
+    PublishText(appState.currentFile, STATUS_TEXT_SIZE, "kept");
+    PublishText(appState.currentDirectory, STATUS_TEXT_SIZE, longPath.c_str());
+    EXPECT_EQ(std::string(appState.currentDirectory), "..." + longPath.substr(longPath.size() - 252));
+    EXPECT_STREQ(appState.currentFile, "kept");  // nothing written past the field
+    std::string fits(STATUS_TEXT_SIZE - 1, 'x');
+    PublishText(appState.currentFile, STATUS_TEXT_SIZE, fits.c_str());
+    EXPECT_EQ(std::string(appState.currentFile), fits);
+}
+
+TEST(PanelFormat, MegabytesRoundToOneDecimalThroughSinglePrecisionAndTimesHaveNoLeadingZeros)
+{
+    // 0.149999... rounds down; single precision keeps 24 bits, so 16777217
+    // MB is the first whole number it cannot hold.
+    const struct { int64_t bytes; const char* text; } cases[] = {
+        {0, "0.0"}, {1572864, "1.5"}, {1048575, "1.0"}, {52428, "0.0"}, {-1572864, "-1.5"}, {157286, "0.1"},
+        {int64_t(16777217) * 1048576, "16777216.0"},
+    };
+    char buffer[PANEL_TEXT_SIZE], shortBuffer[4];
+    for (const auto& c : cases) {
+        FormatMegabytes(c.bytes, buffer, sizeof buffer);
+        EXPECT_STREQ(buffer, c.text) << c.bytes;
+    }
+    FormatMegabytes(1572864 * 10, shortBuffer, 4);  // "15.0" truncated, not overrun
+    EXPECT_STREQ(shortBuffer, "15.");
+    FormatFileTime(2026, 2, 3, 4, 5, 0, buffer, sizeof buffer);
+    EXPECT_STREQ(buffer, "2026-2-3 4:5:0");
+    EXPECT_EQ(StatusText(0), nullptr);  // leaves the field as it is
+}
+
+TEST(PathOrder, FoldsOnlyAsciiCapitalsAndComparesUnsignedBytes)
+{
+    const struct { const char* a; const char* b; int order; } cases[] = {
+        {"\\Data\\X.TXT", "\\data\\x.txt", 0}, {"", "", 0},
+        {"\\\xC4", "\\\xE4", -1},  // no folding outside A to Z
+        {"\\a.txt", "\\a\\b.txt", -1}, {"\\a\\b", "\\a_b", -1}, {"\\a_b", "\\ab", -1},
+        {"\\A_B", "\\aB", -1}, {"\\dir\\x", "\\dirx", -1}, {"\\z", "\\\x80", -1},
+        {"\\\x7F", "\\\xFF", -1}, {"\\abc", "\\abcd", -1}, {"\\abcd", "\\ABC", 1}, {"", "\\a", -1},
+    };
+    for (const auto& c : cases) {
+        int got = ComparePathTexts(c.a, c.b), back = ComparePathTexts(c.b, c.a);
+        EXPECT_EQ((got > 0) - (got < 0), c.order) << c.a << " / " << c.b;
+        EXPECT_EQ((back < 0) - (back > 0), c.order) << c.b << " / " << c.a;
+    }
+    // Stored in folder and name pieces, paths compare whole: the difference
+    // of the first differing folded bytes, wherever the pieces split.
+    const RecordPath a = {"\\Dir\\", "B", 5, 1}, b = {"\\dir\\a", "", 6, 0};
+    EXPECT_EQ(ComparePaths(a, b), 1);
+    EXPECT_EQ(ComparePaths(b, {"\\DIR\\A", "", 6, 0}), 0);
+}
