@@ -48,6 +48,7 @@ TEST(ReportJson, TimesSpellOneWayAndReadBack)
         {134192231991234567ull, "2026-03-29T01:59:59.1234567Z"},
         {125962992000000000ull, "2000-02-29T12:00:00.0000000Z"},  // the last day of a 400-year cycle
         {125911583999999999ull, "1999-12-31T23:59:59.9999999Z"},
+        {31292352000000000ull, "1700-03-01T00:00:00.0000000Z"},  // the first day after a century's end
         {~0ull, "60056-05-28T05:36:10.9551615Z"},
     };
     for (const auto& c : cases) {

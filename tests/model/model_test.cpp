@@ -33,7 +33,9 @@ TEST(AppState, ResetLeavesNoSignatureAndALongTextKeepsItsEnd)
     EXPECT_STREQ(appState.currentFile, "kept");  // nothing written past the field
     std::string fits(STATUS_TEXT_SIZE - 1, 'x');
     PublishText(appState.currentFile, STATUS_TEXT_SIZE, fits.c_str());
-    EXPECT_EQ(std::string(appState.currentFile), fits);
+    char shown[STATUS_TEXT_SIZE];  // as the panel reads it back
+    ReadPublishedText(appState.currentFile, shown, sizeof shown);
+    EXPECT_EQ(std::string(shown), fits);
 }
 
 TEST(PanelFormat, MegabytesRoundToOneDecimalThroughSinglePrecisionAndTimesHaveNoLeadingZeros)

@@ -38,9 +38,9 @@ TEST(DirectoryRules, AddRefusesWhatTheListMustNotHoldAndRemoveFreesTheSlot)
     EXPECT_EQ(AddDirectoryEntry(list, more, Include).refusal, DirectoryRefusal::ListFull);
     EXPECT_EQ(list.count, MAX_DIRECTORIES);
 
-    RemoveDirectoryEntry(list, 1);
-    RemoveDirectoryEntry(list, 1);  // already empty: counted once
+    RemoveDirectoryEntry(list, 0);
+    RemoveDirectoryEntry(list, 0);  // already empty: counted once
     EXPECT_EQ(list.count, MAX_DIRECTORIES - 1);
-    EXPECT_EQ(AddDirectoryEntry(list, more, Include).slot, 1);
-    EXPECT_EQ(list.actions[1], Include);
+    EXPECT_EQ(AddDirectoryEntry(list, more, Include).slot, 0);
+    EXPECT_EQ(list.actions[0], Include);
 }

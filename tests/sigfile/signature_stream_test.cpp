@@ -94,19 +94,18 @@ struct Loaded {
 };
 
 // Reads into a table that holds an earlier signature's records.
-std::unique_ptr<Loaded> Read(ByteSource& source, int32_t calculateChecksums = 0)
+std::unique_ptr<Loaded> Read(ByteSource& source)
 {
     auto out = std::make_unique<Loaded>();
     for (const char* path : {"\\earlier\\1", "\\earlier\\2", "\\earlier\\3"}) out->records.Append(path, 10, {});
-    out->target.calculateChecksums = calculateChecksums;
     out->error = ReadSignature(source, "title.sig", out->target);
     return out;
 }
 
-std::unique_ptr<Loaded> Read(const Bytes& bytes, int32_t calculateChecksums = 0)
+std::unique_ptr<Loaded> Read(const Bytes& bytes)
 {
     MemorySource source(bytes.data(), bytes.size());
-    return Read(source, calculateChecksums);
+    return Read(source);
 }
 
 // Delivers some bytes, then falls short without reaching the end, as an I/O
@@ -131,21 +130,14 @@ struct FailingSink : ByteSink {
     bool Flush() override { return !overflowed; }
 };
 
-SignatureBytes Sig(uint8_t layout, int records, int32_t directoryCount = 0)
+constexpr uint8_t OLD = LAYOUT_LEGACY, NEW = LAYOUT_CURRENT, SHA = LAYOUT_DIGESTS, BIG = LAYOUT_LARGE;
+
+// Layout 3 takes its digest kind from the caller, as the writer sets it.
+SignatureBytes Sig(uint8_t layout, int records, int32_t directoryCount = 0, uint8_t digestKind = DIGEST_NONE)
 {
     SignatureBytes sig(layout);
     (layout == LAYOUT_LEGACY ? sig.legacy.count : sig.list.count) = directoryCount;
-    for (int i = 0; i < records; ++i) sig.Record("\\dir\\f" + std::to_string(i), static_cast<uint32_t>(i));
-    return sig;
-}
-
-constexpr uint8_t OLD = LAYOUT_LEGACY, NEW = LAYOUT_CURRENT, SHA = LAYOUT_DIGESTS, BIG = LAYOUT_LARGE;
-
-// Layout 3 as the writer makes it, with or without digests.
-SignatureBytes Big(int records, uint8_t digestKind)
-{
-    SignatureBytes sig(BIG);
-    sig.header.digestKind = sig.list.digestKind = digestKind;
+    if (layout == BIG) sig.header.digestKind = sig.list.digestKind = digestKind;
     for (int i = 0; i < records; ++i) sig.Record("\\dir\\f" + std::to_string(i), static_cast<uint32_t>(i));
     return sig;
 }
@@ -168,9 +160,9 @@ TEST(SignatureRead, EachDamageGivesItsErrorAtItsBoundary)
         {"magic", [&] { Bytes b = good; b[0] ^= 1; return b; }, E::BadMagic},
         {"magic's NUL", [&] { Bytes b = good; b[MAGIC_SIZE - 1] = 'x'; return b; }, E::BadMagic},
         {"layout 4", [] { return SignatureBytes(4).Bytes(); }, E::UnknownLayout},
-        {"layout 3, digest kind unknown", [] { return Big(0, 2).Bytes(); }, E::UnknownLayout},
-        {"layout 3, list disagrees", [] { SignatureBytes s = Big(0, 1); s.list.digestKind = 0; return s.Bytes(); }, E::CorruptDirectories},
-        {"layout 3, one record too many", [] { return Big(CAPACITY + 1, 1).Bytes(); }, E::Record},
+        {"layout 3, digest kind unknown", [] { return Sig(BIG, 0, 0, 2).Bytes(); }, E::UnknownLayout},
+        {"layout 3, list disagrees", [] { SignatureBytes s = Sig(BIG, 0, 0, 1); s.list.digestKind = 0; return s.Bytes(); }, E::CorruptDirectories},
+        {"layout 3, one record too many", [] { return Sig(BIG, CAPACITY + 1, 0, 1).Bytes(); }, E::Record},
         {"layout 2, digest kind unknown", [] { SignatureBytes s(SHA); s.header.digestKind = 2; return s.Bytes(); }, E::UnknownLayout},
         {"layout 2, list says no digests", [] { SignatureBytes s(SHA); s.list.digestKind = 0; return s.Bytes(); }, E::CorruptDirectories},
         {"layout 2, digest flag 2", [] { return Sig(SHA, 1).RawRecord(2, "\\x", 0, 2 + 1).Record("\\z").Bytes(); }, E::Record},
@@ -348,7 +340,7 @@ TEST(SignatureState, LayoutsRoundTripByteForByteAndLayout3OnlyPastTheClassicLimi
     ResetSignature(nullptr);
     for (int records : {3, MAX_CLASSIC_FILES, MAX_CLASSIC_FILES + 1}) {
         for (uint8_t digests : {0, 1}) {
-            SignatureBytes sig = records > MAX_CLASSIC_FILES ? Big(0, digests) : SignatureBytes(digests ? SHA : NEW);
+            SignatureBytes sig = records > MAX_CLASSIC_FILES ? Sig(BIG, 0, 0, digests) : SignatureBytes(digests ? SHA : NEW);
             // Folders shared and not, no folder at all, and the longest paths, in bytes of the code page.
             for (int i = 0; i < records; ++i)
                 sig.Record(i % 7 == 0 ? std::to_string(i) : i % 7 == 1 ? ("\\caf\xE9\\" + std::string(290, '\xFF') + std::to_string(i)).substr(0, 299)
