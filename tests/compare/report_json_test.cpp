@@ -63,10 +63,9 @@ TEST(ReportJson, TimesSpellOneWayAndReadBack)
         EXPECT_FALSE(ParseIsoTime(bad, t)) << bad;
 }
 
-// The scan as the walk sees it, against the signature: every difference a
-// line, paths with control characters escaped; the lines read back (through
-// a JSON parser) and accepted give the scan's own records, and a deleted
-// line is a change left out.
+// A line for every difference, control characters escaped; the lines read
+// back (through a JSON parser) and accepted give the scan's own records, and
+// a deleted line is a change left out.
 TEST(ReportJson, ALineForEveryDifferenceAndAcceptingThemAllGivesTheScan)
 {
     RecordTable tables[2], accepted;  // the scan, the signature

@@ -64,10 +64,6 @@ TEST(ReportText, FullTableListsEveryEntryThenTheDroppedAndSkippedCountsNeverRead
     r.skipped = 12;
     r.stopped = true;
     EXPECT_EQ(r.Write(), lines + "**** 1 more differences were found but not listed ****\r\n" + skippedLine + stoppedLine);
-    Report none;  // nothing differs, but entries were left out or a Stop came: the heading and those lines alone
-    none.skipped = 12;
-    none.stopped = true;
-    EXPECT_EQ(none.Write(), HEADER + skippedLine + stoppedLine);
 
     Report edge;
     std::memset(edge.scan[0].path, 'x', RECORD_PATH_SIZE - 1);

@@ -9,7 +9,6 @@
 #include "cli/run_cli.h"
 #include "e2e/driver.h"
 #include "support/test_files.h"
-#include "ui/control_ids.h"
 
 namespace {
 
@@ -18,14 +17,12 @@ const int IDLE_BUTTONS[] = {IDC_MAIN_CREATE, IDC_MAIN_COMPARE, IDC_MAIN_VIEW_RES
 
 bool Idle(const Program& p)
 {
-    for (int id : IDLE_BUTTONS) {
+    for (int id : IDLE_BUTTONS)
         if (!p.Enabled(id)) return false;
-    }
     return !p.Enabled(IDC_MAIN_STOP) && IsWindowEnabled(p.mainWindow()) && p.Field(IDC_MAIN_STATUS) == "Stopped";
 }
 
-// Runs Create or Compare to its end, answering the one message box it may
-// show; returns that box's title.
+// Runs Create or Compare to its end; returns the title of the box it showed.
 std::string RunToItsEnd(const Program& p, int command)
 {
     p.Click(command, nullptr, true);  // returns once the worker has started
@@ -57,10 +54,9 @@ std::string Refusal(const Program& p, HWND dialog, int button, const std::string
 }  // namespace
 
 // Configure, Create with checksums, Save, Compare with nothing changed,
-// change files, Load in a fresh program, Compare and read the result file;
-// then Stop a Create, and close the window while another one runs. The
-// console tests make every kind of difference; here the window's own result
-// file is the console program's, byte for byte.
+// change files, Load in a fresh program, Compare and read the result file
+// (the console program's, byte for byte); then Stop a Create, and close the
+// window while another one runs.
 TEST(Journey, FromConfigurationToTheResultFileAndStopsOnTheWay)
 {
     std::string tree = MakeTestFolder("journey"), files = MakeTestFolder("journey-files");

@@ -29,6 +29,30 @@ uint32_t ChecksumOf(const std::vector<unsigned char>& bytes, FileDigest* digest 
     return sum;
 }
 
+std::string Hex(const unsigned char* digest)
+{
+    std::string hex;
+    for (size_t i = 0; i < SHA256_DIGEST_SIZE; ++i) hex += "0123456789abcdef"[digest[i] >> 4], hex += "0123456789abcdef"[digest[i] & 15];
+    return hex;
+}
+
+// The digest in hex of data fed in pieces of the sizes given, in turn.
+std::string Digest(const void* data, size_t size, std::initializer_list<size_t> pieces = {size_t(-1)})
+{
+    Sha256 sha;
+    Sha256Begin(sha);
+    for (size_t done = 0, i = 0; done < size; ++i) {
+        size_t piece = std::min(pieces.begin()[i % pieces.size()], size - done);
+        Sha256Add(sha, static_cast<const char*>(data) + done, piece);
+        done += piece;
+    }
+    unsigned char digest[SHA256_DIGEST_SIZE];
+    Sha256End(sha, digest);
+    return Hex(digest);
+}
+
+std::string Digest(const std::string& text) { return Digest(text.data(), text.size()); }
+
 }  // namespace
 
 // Files of every length around the block size, then the block step alone at
@@ -73,37 +97,13 @@ TEST(Checksum, FilesAndBlocksGiveThePerByteDefinitionUntilAReadErrorOrAStop)
     EXPECT_FALSE(digest.whole);
     // The same pass takes the SHA-256 of data read to its end.
     ChecksumOf(data, &digest);
-    Sha256 sha;
-    unsigned char expected[SHA256_DIGEST_SIZE];
-    Sha256Begin(sha), Sha256Add(sha, data.data(), data.size()), Sha256End(sha, expected);
-    EXPECT_TRUE(digest.whole && std::equal(expected, expected + sizeof expected, digest.bytes));
+    EXPECT_TRUE(digest.whole && Hex(digest.bytes) == Digest(data.data(), data.size()));
     auto stopAfterRead = [](void*, unsigned char* buffer, size_t) -> long { return appState.stopRequested = buffer[0] = 1; };
     EXPECT_EQ(ChecksumBlocks(stopAfterRead, nullptr, nullptr, nullptr, nullptr, &digest), 0u);
     EXPECT_FALSE(digest.whole);
     EXPECT_EQ(ChecksumOf({'a'}), 0u);
     appState.stopRequested = 0;
 }
-
-namespace {
-
-// The digest in hex of data fed in pieces of the sizes given, in turn.
-std::string Digest(const void* data, size_t size, std::initializer_list<size_t> pieces = {size_t(-1)})
-{
-    Sha256 sha;
-    Sha256Begin(sha);
-    for (size_t done = 0, i = 0; done < size; ++i) {
-        size_t piece = std::min(pieces.begin()[i % pieces.size()], size - done);
-        Sha256Add(sha, static_cast<const char*>(data) + done, piece);
-        done += piece;
-    }
-    unsigned char digest[SHA256_DIGEST_SIZE];
-    Sha256End(sha, digest);
-    std::string hex;
-    for (unsigned char byte : digest) hex += "0123456789abcdef"[byte >> 4], hex += "0123456789abcdef"[byte & 15];
-    return hex;
-}
-
-std::string Digest(const std::string& text) { return Digest(text.data(), text.size()); }
 
 class Sha256Paths : public testing::TestWithParam<bool> {
 protected:
@@ -114,8 +114,6 @@ protected:
     }
     void TearDown() override { Sha256UseExtensions(true); }
 };
-
-}  // namespace
 
 // The published test vectors.
 TEST_P(Sha256Paths, PublishedVectors)

@@ -19,9 +19,8 @@ std::string Folded(std::string s)
     return s;
 }
 
-// Sorts the table and checks against a plain sort of the whole paths:
-// the same records in path order, records of equal paths in the order they
-// were appended (two scans of one folder must pair them alike), each with
+// Sorts the table and checks against a plain stable sort of the whole paths
+// (two scans of one folder must pair equal paths alike), each record with
 // its own details and digest.
 void SortAndCheck()
 {
@@ -92,8 +91,8 @@ TEST(RecordSort, SortsRandomReversedAndEqualTablesOfManySizes)
     SortAndCheck();
 }
 
-// Past the 100,000 records of the old fixed tables, and paths of 298 and
-// 299 characters whose last chunk straddles the folder and the name.
+// Past 100,000 records, with 298- and 299-character paths whose last chunk
+// straddles the folder and the name.
 TEST(RecordSort, SortsALargeTable)
 {
     FillRandom(130000, 11);
@@ -103,8 +102,7 @@ TEST(RecordSort, SortsALargeTable)
     SortAndCheck();
 }
 
-// Memory that runs out refuses one record and leaves the others whole, and
-// the table still sorts them without asking for more.
+// A table that memory ran out on keeps its records and sorts without more.
 TEST(RecordSort, ATableThatMemoryRanOutOnKeepsItsRecordsAndStillSorts)
 {
     records.Clear(true, true), made.clear();

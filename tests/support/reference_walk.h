@@ -6,10 +6,8 @@
 #include "model/difference.h"
 #include "model/record_table.h"
 
-// The comparison walk written the plain way, on whole paths: every
-// look-ahead starts again just after the loaded cursor. Slow on long runs of
-// missing files, but each line follows one rule, so the real walk is checked
-// against it.
+// The comparison walk written the plain way, on whole paths: every look-ahead
+// starts again after the loaded cursor. Slow, but each line follows one rule.
 void ReferenceWalk(const std::vector<FileRecord>& scan, const std::vector<FileRecord>& loaded, ContentCheck content,
                    DifferenceTable& table);
 
