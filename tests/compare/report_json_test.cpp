@@ -102,12 +102,16 @@ TEST(ReportJson, ALineForEveryDifferenceAndAcceptingThemAllGivesTheScan)
     EXPECT_EQ(accepted.Count(), 3);
     EXPECT_EQ(accepted.Get(2).details.attributes, 1u);  // gone is removed, grown as it was
 
-    // Refused: no summary last, an incomplete run, values the signature no
-    // longer holds, an added path already there.
+    // Refused: no summary last, an incomplete run, a sum of 0, values the
+    // signature no longer holds, an added path already there or twice.
     const std::string noOld = R"({"type":"difference","action":"changed","path":"\\x","new":{}})";
+    std::string zero = lines[0];
+    zero.replace(zero.find("\"checksum\":8"), 12, "\"checksum\":0");
     for (const std::string& bad : {report, report + Summary(false), Summary(true) + "\n" + lines[0], "{" + Summary(true),
-                                   noOld + "\n" + Summary(true)})
+                                   noOld + "\n" + Summary(true), zero + "\n" + Summary(true)})
         EXPECT_NE(ReadReviewedReport(bad, Same, reviewed), "") << bad;
+    ASSERT_EQ(ReadReviewedReport(lines[0] + "\n" + lines[0] + "\n" + Summary(true), Same, reviewed), "");
+    EXPECT_NE(ApplyReviewedChanges(tables[1], true, reviewed, accepted, counts), "");
     ASSERT_EQ(ReadReviewedReport(report + Summary(true), Same, reviewed), "");
     EXPECT_NE(ApplyReviewedChanges(tables[0], true, reviewed, accepted, counts), "");
     ReadReviewedReport(lines[2] + "\n" + Summary(true), Same, reviewed);

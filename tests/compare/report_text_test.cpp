@@ -51,8 +51,8 @@ TEST(ReportText, FullTableListsEveryEntryThenTheDroppedAndSkippedCountsNeverRead
     Report r;
     std::string lines = HEADER + "**** Files that have a different modify time ****\r\n";
     for (int i = 0; i < MAX_DIFFERENCES; ++i) {
-        r.Add(ModifyTime, i, i, "\\f" + std::to_string(i));
-        lines += "\\f" + std::to_string(i) + "\r\n";
+        r.Add(ModifyTime, i, i, std::to_string(i));  // one-character paths too
+        lines += std::to_string(i) + "\r\n";
     }
     EXPECT_EQ(r.Write(), lines);
     r.table->droppedCount = 1;

@@ -35,7 +35,9 @@ TEST(DirectoryRules, AddRefusesWhatTheListMustNotHoldAndRemoveFreesTheSlot)
         ASSERT_EQ(AddDirectoryEntry(list, path, Include).slot, i);
     }
     char more[DIRECTORY_PATH_SIZE] = "E:\\more";
-    EXPECT_EQ(AddDirectoryEntry(list, more, Include).refusal, DirectoryRefusal::ListFull);
+    DirectoryAddition full = AddDirectoryEntry(list, more, Include);
+    EXPECT_EQ(full.refusal, DirectoryRefusal::ListFull);
+    EXPECT_EQ(full.slot, -1);
     EXPECT_EQ(list.count, MAX_DIRECTORIES);
 
     RemoveDirectoryEntry(list, 0);

@@ -82,6 +82,10 @@ TEST(RecordSort, SortsRandomReversedAndEqualTablesOfManySizes)
             SortAndCheck();
         }
     }
+    RecordTable moved;  // as a Create's scan becomes the signature
+    moved.TakeFrom(records), moved.TakeFrom(moved);
+    EXPECT_EQ(moved.Count() + records.Count(), static_cast<int32_t>(made.size()));
+    EXPECT_EQ(records.Count(), 0);
     std::vector<std::string> backwards(made.rbegin(), made.rend());
     records.Clear(true, true), made.clear();
     for (const std::string& path : backwards) Put(path);
