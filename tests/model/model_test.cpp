@@ -13,8 +13,7 @@ TEST(AppState, ResetLeavesNoSignatureAndALongTextKeepsItsEnd)
 {
     std::memset(&appState.header, 0x5A, sizeof appState.header);
     appState.directoryList.count = 3;
-    appState.scanFileCount = appState.scanDirectoryCount = appState.stopRequested = appState.calculateChecksums = 1;
-    appState.scanTotalBytes = appState.currentChecksum = appState.currentAttributes = 1;
+    appState.scanFileCount = appState.stopRequested = appState.calculateChecksums = appState.currentChecksum = 1;
     PublishText(appState.currentFile, STATUS_TEXT_SIZE, "\\a.txt");
     static HWND__* disabled = nullptr;  // the window whose Stop button was disabled
     SetDisableStopButtonHook([](HWND__* window) { disabled = window; });
