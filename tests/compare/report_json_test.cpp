@@ -105,12 +105,14 @@ TEST(ReportJson, ALineForEveryDifferenceAndAcceptingThemAllGivesTheScan)
     // Refused: no summary last, an incomplete run, a sum of 0, values the
     // signature no longer holds, an added path already there or twice.
     const std::string noOld = R"({"type":"difference","action":"changed","path":"\\x","new":{}})";
-    std::string zero = lines[0];
-    zero.replace(zero.find("\"checksum\":8"), 12, "\"checksum\":0");
+    auto first = [&](const std::string& from, const std::string& to) {  // the first line, edited
+        return std::string(lines[0]).replace(lines[0].find(from), from.size(), to);
+    };
     for (const std::string& bad : {report, report + Summary(false), Summary(true) + "\n" + lines[0], "{" + Summary(true),
-                                   noOld + "\n" + Summary(true), zero + "\n" + Summary(true)})
+                                   noOld + "\n" + Summary(true), first("\"checksum\":8", "\"checksum\":0") + "\n" + Summary(true)})
         EXPECT_NE(ReadReviewedReport(bad, Same, reviewed), "") << bad;
-    ASSERT_EQ(ReadReviewedReport(lines[0] + "\n" + lines[0] + "\n" + Summary(true), Same, reviewed), "");
+    const std::string z = first("\\\\a\\\\new", "\\\\z");
+    ASSERT_EQ(ReadReviewedReport(lines[0] + "\n" + z + "\n" + z + "\n" + Summary(true), Same, reviewed), "");
     EXPECT_NE(ApplyReviewedChanges(tables[1], true, reviewed, accepted, counts), "");
     ASSERT_EQ(ReadReviewedReport(report + Summary(true), Same, reviewed), "");
     EXPECT_NE(ApplyReviewedChanges(tables[0], true, reviewed, accepted, counts), "");

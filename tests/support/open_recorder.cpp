@@ -1,6 +1,5 @@
-// Stands in for the text editor in tests: the ".txt" association of the test
-// prefix starts it as `open_recorder LOG FILE`. It appends FILE to LOG and
-// exits, so that a test can see what the shell was asked to open.
+// Stands in for the text editor: the test prefix opens ".txt" files with
+// `open_recorder LOG FILE`, which appends FILE to LOG, for the tests to read.
 #include <cstdio>
 
 int main(int argc, char** argv)
