@@ -102,14 +102,17 @@ TEST(ReportJson, ALineForEveryDifferenceAndAcceptingThemAllGivesTheScan)
     EXPECT_EQ(accepted.Count(), 3);
     EXPECT_EQ(accepted.Get(2).details.attributes, 1u);  // gone is removed, grown as it was
 
-    // Refused: no summary last, an incomplete run, a sum of 0, values the
-    // signature no longer holds, an added path already there or twice.
+    // Refused: no summary last, an incomplete run, a type that is no text, a
+    // sum of 0, a digest that is no hex, values the signature no longer
+    // holds, an added path already there or twice.
     const std::string noOld = R"({"type":"difference","action":"changed","path":"\\x","new":{}})";
     auto first = [&](const std::string& from, const std::string& to) {  // the first line, edited
         return std::string(lines[0]).replace(lines[0].find(from), from.size(), to);
     };
     for (const std::string& bad : {report, report + Summary(false), Summary(true) + "\n" + lines[0], "{" + Summary(true),
-                                   noOld + "\n" + Summary(true), first("\"checksum\":8", "\"checksum\":0") + "\n" + Summary(true)})
+                                   std::string(R"({"type":1})"), noOld + "\n" + Summary(true),
+                                   first("\"checksum\":8", "\"checksum\":0") + "\n" + Summary(true),
+                                   first("\"sha256\":\"05", "\"sha256\":\"0g") + "\n" + Summary(true)})
         EXPECT_NE(ReadReviewedReport(bad, Same, reviewed), "") << bad;
     const std::string z = first("\\\\a\\\\new", "\\\\z");
     ASSERT_EQ(ReadReviewedReport(lines[0] + "\n" + z + "\n" + z + "\n" + Summary(true), Same, reviewed), "");
