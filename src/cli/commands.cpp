@@ -9,6 +9,7 @@
 #include "cli/machine_report.h"
 #include "compare/compare_signatures.h"
 #include "compare/report.h"
+#include "compare/report_json.h"
 #include "model/app_state.h"
 #include "model/panel_format.h"
 #include "scan/directory_rules.h"
@@ -144,7 +145,7 @@ int RunCreate(const CommandLine& line)
 
 int RunCompare(const CommandLine& line)
 {
-    const unsigned long long started = Now();
+    const FileTime started = Now();
     unsigned char signatureDigest[SHA256_DIGEST_SIZE];
     if (!LoadSignatureFrom(line.file.c_str(), FileTitle(line.file), signatureDigest)) {
         return EXIT_FAILED;
@@ -215,8 +216,7 @@ int RunShow(const CommandLine& line)
             std::printf("\t-");
         }
         if (digests) {
-            std::printf("\t%s", record.hasDigest == 1 ? "" : "-");
-            for (int b = 0; record.hasDigest == 1 && b < DIGEST_SIZE; ++b) std::printf("%02x", record.digest[b]);
+            std::printf("\t%s", record.hasDigest == 1 ? Hex(record.digest, DIGEST_SIZE).c_str() : "-");
         }
         std::printf("\n");
     }

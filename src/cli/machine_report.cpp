@@ -38,11 +38,6 @@ std::string Convert(const std::string& text, UINT from, UINT to)
 std::string Utf8FromAnsi(const std::string& text) { return Convert(text, CP_ACP, CP_UTF8); }
 std::string AnsiFromUtf8(const std::string& text) { return Convert(text, CP_UTF8, CP_ACP); }
 
-FileTime AsFileTime(unsigned long long ticks)
-{
-    return {static_cast<uint32_t>(ticks), static_cast<uint32_t>(ticks >> 32)};
-}
-
 // Writes each difference as the walk meets it, counting them.
 struct LineWriter {
     std::FILE* out;
@@ -70,14 +65,14 @@ std::string FullPath(const std::string& path)
 
 }  // namespace
 
-unsigned long long Now()
+FileTime Now()
 {
     FILETIME now;
     GetSystemTimeAsFileTime(&now);
-    return (static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+    return {now.dwLowDateTime, now.dwHighDateTime};
 }
 
-bool WriteJsonReport(const CommandLine& line, const unsigned char* signatureDigest, unsigned long long started,
+bool WriteJsonReport(const CommandLine& line, const unsigned char* signatureDigest, const FileTime& started,
                      int exitCode)
 {
     const bool toStandardOutput = line.json == "-";
@@ -107,8 +102,8 @@ bool WriteJsonReport(const CommandLine& line, const unsigned char* signatureDige
     summary.host = GetComputerNameA(host, &hostLength) ? Utf8FromAnsi(host) : "";
     summary.signature = Utf8FromAnsi(FullPath(line.file));
     summary.signatureSha256 = Hex(signatureDigest, SHA256_DIGEST_SIZE);
-    summary.started = IsoTime(AsFileTime(started));
-    summary.finished = IsoTime(AsFileTime(Now()));
+    summary.started = IsoTime(started);
+    summary.finished = IsoTime(Now());
     summary.filesInSignature = appState.LoadedTable.Count();
     summary.filesScanned = appState.ScanTable.Count();
     summary.added = writer.counts[0];

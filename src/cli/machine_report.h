@@ -6,15 +6,16 @@
 #include <string>
 
 #include "cli/command_line.h"
+#include "model/signature.h"
 
-// The start of a Compare, for its report, as 100-ns units since 1601 (UTC).
-unsigned long long Now();
+// The moment now (UTC), for a Compare's report.
+FileTime Now();
 
 // Writes the JSON Lines report of the Compare just made to line.json
 // ("-": standard output), whole or not at all. signatureDigest: the SHA-256
 // of the signature file's bytes as loaded. False, after a message, when the
 // file cannot be written.
-bool WriteJsonReport(const CommandLine& line, const unsigned char* signatureDigest, unsigned long long started,
+bool WriteJsonReport(const CommandLine& line, const unsigned char* signatureDigest, const FileTime& started,
                      int exitCode);
 
 // olvarin-cli accept FILE.sig REPORT.

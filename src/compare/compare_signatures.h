@@ -1,12 +1,11 @@
 #pragma once
 
+#include "compare/difference_walk.h"
 
 // Compares the sorted ScanTable with the LoadedTable into the difference
 // table; then tells the user that nothing differs, or writes and opens the
 // result report. Runs on the worker thread of a Compare.
 void CompareSignatures();
-
-#include "compare/difference_walk.h"
 
 // What the comparison looks at beyond sizes, times and attributes, by the
 // options in force (a Compare takes them from the signature).

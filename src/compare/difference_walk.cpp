@@ -7,11 +7,6 @@
 
 namespace {
 
-uint64_t TimeValue(const FileTime& t)
-{
-    return (static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
-}
-
 // The first detail in which two records of the same path differ, or 0, in
 // the order the report ranks them.
 int32_t DetailDifference(const RecordTable& scan, int32_t s, const RecordTable& loaded, int32_t l, ContentCheck content)
@@ -39,8 +34,8 @@ uint32_t ChangedFields(const RecordTable& scanTable, int32_t s, const RecordTabl
     uint32_t changed = 0;
     if (scan.size != loaded.size) changed |= CHANGED_SIZE;
     if (scan.attributes != loaded.attributes) changed |= CHANGED_ATTRIBUTES;
-    if (TimeValue(scan.creationTime) != TimeValue(loaded.creationTime)) changed |= CHANGED_CREATED;
-    if (TimeValue(scan.lastWriteTime) != TimeValue(loaded.lastWriteTime)) changed |= CHANGED_LAST_WRITE;
+    if (Ticks(scan.creationTime) != Ticks(loaded.creationTime)) changed |= CHANGED_CREATED;
+    if (Ticks(scan.lastWriteTime) != Ticks(loaded.lastWriteTime)) changed |= CHANGED_LAST_WRITE;
     // A stored checksum of 0 means "not summed" (checksums were off, or the
     // file could not be opened), so it never differs; a stored record
     // without a digest is not compared by its digest. A scan checksum of 0,

@@ -205,7 +205,7 @@ std::string Hex(const uint8_t* bytes, size_t size)
 
 std::string IsoTime(const FileTime& time)
 {
-    const uint64_t ticks = (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+    const uint64_t ticks = Ticks(time);
     const uint64_t seconds = ticks / TICKS_PER_SECOND;
     int64_t year;
     unsigned month, day;

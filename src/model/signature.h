@@ -44,6 +44,12 @@ struct FileTime {
     uint32_t dwHighDateTime;
 };
 
+// The moment as one number: 100-ns units since 1601 (UTC).
+inline uint64_t Ticks(const FileTime& time)
+{
+    return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
 struct SignatureHeader {
     char magic[MAGIC_SIZE];
     uint8_t reserved1[15];

@@ -102,14 +102,18 @@ LoadError LoadFromPath(const char* path, const char* fileTitle, unsigned char* f
     LoadError error;
     {
         FileSource source(file);
-        DigestingSource digesting(source);
-        error = LoadSignatureStream(digesting, fileTitle);
-        // The reader stops at the end of the records: whatever is left would
-        // be unread bytes, of which a sound file has none.
-        unsigned char rest[4096];
-        while (error == LoadError::None && fileDigest != nullptr && digesting.Read(rest, sizeof rest) > 0) {
+        if (fileDigest == nullptr) {
+            error = LoadSignatureStream(source, fileTitle);
+        } else {
+            DigestingSource digesting(source);
+            error = LoadSignatureStream(digesting, fileTitle);
+            // The reader stops at the end of the records: whatever is left
+            // would be unread bytes, of which a sound file has none.
+            unsigned char rest[4096];
+            while (error == LoadError::None && digesting.Read(rest, sizeof rest) > 0) {
+            }
+            digesting.End(fileDigest);
         }
-        digesting.End(fileDigest != nullptr ? fileDigest : rest);
     }
     std::fclose(file);
     return error;

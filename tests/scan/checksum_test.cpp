@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "compare/report_json.h"
 #include "model/app_state.h"
 #include "scan/checksum.h"
 #include "scan/sha256.h"
@@ -29,13 +30,6 @@ uint32_t ChecksumOf(const std::vector<unsigned char>& bytes, FileDigest* digest 
     return sum;
 }
 
-std::string Hex(const unsigned char* digest)
-{
-    std::string hex;
-    for (size_t i = 0; i < SHA256_DIGEST_SIZE; ++i) hex += "0123456789abcdef"[digest[i] >> 4], hex += "0123456789abcdef"[digest[i] & 15];
-    return hex;
-}
-
 // The digest in hex of data fed in pieces of the sizes given, in turn.
 std::string Digest(const void* data, size_t size, std::initializer_list<size_t> pieces = {size_t(-1)})
 {
@@ -48,7 +42,7 @@ std::string Digest(const void* data, size_t size, std::initializer_list<size_t> 
     }
     unsigned char digest[SHA256_DIGEST_SIZE];
     Sha256End(sha, digest);
-    return Hex(digest);
+    return Hex(digest, SHA256_DIGEST_SIZE);
 }
 
 std::string Digest(const std::string& text) { return Digest(text.data(), text.size()); }
@@ -97,7 +91,7 @@ TEST(Checksum, FilesAndBlocksGiveThePerByteDefinitionUntilAReadErrorOrAStop)
     EXPECT_FALSE(digest.whole);
     // The same pass takes the SHA-256 of data read to its end.
     ChecksumOf(data, &digest);
-    EXPECT_TRUE(digest.whole && Hex(digest.bytes) == Digest(data.data(), data.size()));
+    EXPECT_TRUE(digest.whole && Hex(digest.bytes, SHA256_DIGEST_SIZE) == Digest(data.data(), data.size()));
     auto stopAfterRead = [](void*, unsigned char* buffer, size_t) -> long { return appState.stopRequested = buffer[0] = 1; };
     EXPECT_EQ(ChecksumBlocks(stopAfterRead, nullptr, nullptr, nullptr, nullptr, &digest), 0u);
     EXPECT_FALSE(digest.whole);
