@@ -9,9 +9,12 @@
 #
 # What starts is what users download: the 32-bit olvarin.exe of the
 # windows-x86 build, the one in the release zip, in a 64-bit Wine prefix as
-# on 64-bit Windows. Wine keeps its settings in that prefix, inside the build
-# folder (build/windows-x86/run-prefix, or $OLVARIN_RUN_PREFIX), never in
-# ~/.wine; it is made on the first start and kept.
+# on 64-bit Windows. A machine whose kernel refuses 32-bit programs cannot
+# start it at all: there the 64-bit build of the same program (windows-x64)
+# starts instead, after a line that says so. Wine keeps its settings in that
+# prefix, inside the build folder (build/windows-x86/run-prefix or
+# build/windows-x64/run-prefix, or $OLVARIN_RUN_PREFIX), never in ~/.wine; it
+# is made on the first start and kept.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
@@ -38,17 +41,27 @@ step() {
     fi
 }
 
-program="$PWD/build/windows-x86/olvarin.exe"
 if [ "$build" -eq 1 ]; then
     echo "Installing what is missing (Debian's packages; this asks for root once)."
     step "Installing the packages" \
         "Check that this is Debian 12 with its package sources reachable, and run it as root or with sudo." \
         bash scripts/install-deps.sh
-    echo "Building the 32-bit program (build/windows-x86)."
-    step "Configuring the windows-x86 build" "Remove build/windows-x86 and run this command again." \
-        cmake --preset windows-x86
-    step "Building the windows-x86 build" "Fix the error above, or remove build/windows-x86 and run this command again." \
-        cmake --build --preset windows-x86 --target olvarin
+fi
+
+# The same test as scripts/test.sh makes: Wine's 32-bit loader starts only
+# where the kernel runs 32-bit programs.
+preset=windows-x86 bits=32 wine=/usr/lib/wine/wine
+if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    preset=windows-x64 bits=64 wine=/usr/lib/wine/wine64
+    echo "This machine refuses 32-bit programs, so the 64-bit build of the same program starts (build/windows-x64)."
+fi
+program="$PWD/build/$preset/olvarin.exe"
+if [ "$build" -eq 1 ]; then
+    echo "Building the $bits-bit program (build/$preset)."
+    step "Configuring the $preset build" "Remove build/$preset and run this command again." \
+        cmake --preset "$preset"
+    step "Building the $preset build" "Fix the error above, or remove build/$preset and run this command again." \
+        cmake --build --preset "$preset" --target olvarin
 elif [ ! -f "$program" ]; then
     echo "run.sh: there is no $program to start yet; run bash scripts/run.sh without --no-build first." >&2
     exit 1
@@ -66,7 +79,7 @@ MESSAGE
     exit 1
 fi
 
-export WINEPREFIX="${OLVARIN_RUN_PREFIX:-$PWD/build/windows-x86/run-prefix}"
+export WINEPREFIX="${OLVARIN_RUN_PREFIX:-$PWD/build/$preset/run-prefix}"
 export WINEDEBUG=-all
 export WINEARCH=win64
 # A prefix that an interrupted start left half made lacks the mark and is
@@ -97,6 +110,6 @@ if [ "$virtual_display" -eq 1 ]; then
     # Wine's own helpers outlive the program by a moment; the virtual
     # display waits for them, so that none loses its display mid-way.
     exec xvfb-run -a -s "-screen 0 1024x768x24" bash -c \
-        '"$0" "$1"; status=$?; /usr/lib/wine/wineserver -w; exit $status' /usr/lib/wine/wine "$program"
+        '"$0" "$1"; status=$?; /usr/lib/wine/wineserver -w; exit $status' "$wine" "$program"
 fi
-exec /usr/lib/wine/wine "$program"
+exec "$wine" "$program"
