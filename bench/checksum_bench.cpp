@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "model/app_state.h"
 #include "scan/checksum.h"
 #include "scan/sha256.h"
 
@@ -71,7 +70,6 @@ void PlainRead(benchmark::State& state)
 
 void ChecksumOfFile(benchmark::State& state)
 {
-    appState.stopRequested = 0;
     const std::string& path = Warm(BigFile());
     for (auto _ : state) {
         std::FILE* f = std::fopen(path.c_str(), "rb");

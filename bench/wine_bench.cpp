@@ -27,8 +27,8 @@
 #include <vector>
 
 #include "model/app_state.h"
-#include "scan/operation.h"
-#include "model/messages.h"
+#include "operation/operation.h"
+#include "operation/wording.h"
 
 namespace {
 
@@ -206,12 +206,17 @@ size_t largestTables = 0;
 int shownMessages = 0;
 std::string lastMessage;
 
-int CountMessage(MessageKind, const char*, const char* text)
-{
-    ++shownMessages;
-    lastMessage = text;
-    return IDOK;
-}
+struct MessageCounter : OperationObserver {
+    void Tell(const Message& message) override
+    {
+        ++shownMessages;
+        lastMessage = WindowWording(message).text;
+    }
+} messageCounter;
+
+// The one signature state all runs share, as the window program has one.
+AppState& appState = *new AppState();
+StopToken stop;
 
 // One whole operation, run the way the worker thread runs it, over one
 // Include directory.
@@ -224,9 +229,11 @@ Totals Operation(const std::string& tree, OperationMode mode, bool checksums, bo
     list.actions[0] = Include;
     appState.calculateChecksums = checksums ? 1 : 0;
     appState.useSha256 = sha256 ? 1 : 0;
-    appState.operationMode = mode;
-    appState.stopRequested = 0;
-    RunOperation();
+    if (mode == Create) {
+        CreateSignature(appState, messageCounter, stop, OperationOptions());
+    } else {
+        CompareWithSignature(appState, messageCounter, stop, OperationOptions());
+    }
     // After a Compare both tables are full: the most they hold at once.
     largestTables = std::max(largestTables, appState.LoadedTable.MemoryUsed() + appState.ScanTable.MemoryUsed());
     Totals t;
@@ -266,7 +273,6 @@ int main(int argc, char** argv)
         {Result("Compare with checksums"), [&] { return Operation(tree, Compare, true); }},
         {Result("Create with SHA-256"), [&] { return Operation(tree, Create, true, true); }},
     };
-    SetMessageSink(CountMessage);
     PROCESS_MEMORY_COUNTERS memory = {};
     memory.cb = sizeof memory;
     GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory);

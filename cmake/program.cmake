@@ -24,7 +24,7 @@ endif()
 # codes. Console subsystem, with the program's icon and manifest; the engine
 # without the window program.
 add_executable(olvarin-cli src/cli/olvarin_cli.cpp src/cli/command_line.cpp src/cli/commands.cpp
-    src/cli/console_output.cpp src/cli/machine_report.cpp)
+    src/cli/console_output.cpp)
 target_link_libraries(olvarin-cli PRIVATE olvarin_cli_resources olvarin_engine)
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     target_link_options(olvarin-cli PRIVATE -Wl,--large-address-aware)

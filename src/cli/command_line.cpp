@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "model/signature.h"
+#include "operation/operation.h"
 
 namespace {
 

@@ -1,17 +1,10 @@
-// The console program's command line: its words, its usage text and its
-// exit codes.
+// The console program's command line: its words and its usage text.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
-
-constexpr int EXIT_SAME = 0;
-constexpr int EXIT_DIFFERENT = 1;
-constexpr int EXIT_FAILED = 2;
-constexpr int EXIT_STOPPED = 3;
-constexpr int EXIT_FILE_LIMIT = 4;
 
 struct CommandLine {
     std::string command;

@@ -6,39 +6,32 @@
 #include <cstring>
 
 #include "cli/console_output.h"
-#include "cli/machine_report.h"
-#include "compare/compare_signatures.h"
-#include "compare/report.h"
 #include "compare/report_json.h"
-#include "model/app_state.h"
 #include "model/panel_format.h"
+#include "operation/accept.h"
+#include "operation/operation.h"
 #include "scan/directory_rules.h"
-#include "scan/operation.h"
-#include "scan/sha256.h"
 #include "sigfile/format.h"
 #include "sigfile/signature_file.h"
 
 namespace {
 
-// The walk of a Create or Compare (mode), with the progress line on a
-// console: EXIT_SAME when the operation may go on, else its exit code.
-int Scan(int32_t mode, bool quiet)
+// A Create or Compare as the console program runs it: on this thread, with
+// the progress line, writing nothing after a Ctrl+C.
+OperationResult Run(OperationResult (*operation)(AppState&, OperationObserver&, const StopToken&,
+                                                 const OperationOptions&),
+                    Console& console, const OperationOptions& options)
 {
-    appState.operationMode.store(mode);
-    if (!OperationPreconditionsMet()) {
-        return EXIT_FAILED;
-    }
-    StartProgressLine(quiet);
-    ScanIncludedDirectories();
+    StartProgressLine(console.state, console.line.quiet);
+    OperationResult result = operation(console.state, console.observer, console.stop, options);
     StopProgressLine();
-    if (appState.stopRequested.load() != 0) {
+    if (result.stopped) {
         PrintError("Stopped by Ctrl+C: nothing was written.");
-        return EXIT_STOPPED;
     }
-    return EXIT_SAME;
+    return result;
 }
 
-bool AddEntries(const CommandLine& line)
+bool AddEntries(DirectoryList& list, const CommandLine& line)
 {
     for (const auto& entry : line.entries) {
         // Relative paths mean the current folder. "X:" alone is the root of
@@ -60,7 +53,7 @@ bool AddEntries(const CommandLine& line)
             PrintError(("Directory path too long (at most 259 characters): " + given).c_str());
             return false;
         }
-        DirectoryRefusal refusal = AddDirectoryEntry(appState.directoryList, path, entry.first).refusal;
+        DirectoryRefusal refusal = AddDirectoryEntry(list, path, entry.first).refusal;
         if (refusal != DirectoryRefusal::None) {
             PrintError(DescribeRefusal(refusal).text);
             return false;
@@ -71,7 +64,7 @@ bool AddEntries(const CommandLine& line)
 
 // To out: standard output, or standard error where the JSON report has
 // standard output to itself.
-void PrintDifferenceSummary(std::FILE* out)
+void PrintDifferenceSummary(const AppState& state, std::FILE* out)
 {
     static const char* const KINDS[] = {
         nullptr,          "Extra files",        "Missing files",        "Different size",
@@ -79,7 +72,7 @@ void PrintDifferenceSummary(std::FILE* out)
     };
     constexpr int KIND_COUNT = sizeof KINDS / sizeof KINDS[0];
     int counts[KIND_COUNT] = {};
-    const DifferenceTable& table = appState.differenceTable;
+    const DifferenceTable& table = state.differenceTable;
     for (int i = 0; i < table.entryCount && i < MAX_DIFFERENCES; ++i) {
         int kind = table.entries[i].kind;
         if (kind > 0 && kind < KIND_COUNT) {
@@ -93,9 +86,9 @@ void PrintDifferenceSummary(std::FILE* out)
         std::fprintf(out, "Not listed (more than %d differences): %d\n", MAX_DIFFERENCES,
                      static_cast<int>(table.droppedCount));
     }
-    if (appState.scanSkippedCount.load() > 0) {
+    if (state.scanSkippedCount.load() > 0) {
         std::fprintf(out, "Not checked (paths longer than %d characters): %d\n", RECORD_PATH_SIZE - 1,
-                    static_cast<int>(appState.scanSkippedCount.load()));
+                    static_cast<int>(state.scanSkippedCount.load()));
     }
 }
 
@@ -113,88 +106,90 @@ void PrintTime(const FileTime& time)
 
 }  // namespace
 
-const char* FileTitle(const std::string& path)
+int RunCreate(Console& console)
 {
-    size_t start = path.find_last_of("\\/:");
-    return path.c_str() + (start == std::string::npos ? 0 : start + 1);
-}
-
-int RunCreate(const CommandLine& line)
-{
-    if (!AddEntries(line)) {
+    const CommandLine& line = console.line;
+    AppState& state = console.state;
+    if (!AddEntries(state.directoryList, line)) {
         return EXIT_FAILED;
     }
-    appState.calculateChecksums.store(line.checksums ? 1 : 0);
-    appState.useSha256.store(line.sha256 ? 1 : 0);
-    appState.includeDriveLetter.store(line.driveLetter ? 1 : 0);
-    int scanned = Scan(Create, line.quiet);
-    if (scanned != EXIT_SAME) {
-        return scanned;
+    state.calculateChecksums.store(line.checksums ? 1 : 0);
+    state.useSha256.store(line.sha256 ? 1 : 0);
+    state.includeDriveLetter.store(line.driveLetter ? 1 : 0);
+    OperationOptions options;
+    options.keepWhenStopped = false;
+    const OperationResult result = Run(CreateSignature, console, options);
+    if (result.refused || result.stopped) {
+        return ExitCode(result);
     }
-    PublishNewSignature();
-    if (!SaveSignatureTo(line.file.c_str(), FileTitle(line.file))) {
+    if (!SaveSignatureTo(state, console.observer, line.file.c_str(), FileTitle(line.file.c_str()))) {
         return EXIT_FAILED;
     }
     char megabytes[PANEL_TEXT_SIZE];
-    FormatMegabytes(appState.header.totalBytes, megabytes, sizeof megabytes);
-    std::printf("Recorded %d files in %d folders (%s MB) in %s\n", static_cast<int>(appState.header.fileCount),
-                static_cast<int>(appState.header.directoryCount), megabytes, line.file.c_str());
-    ReportSkippedEntries();
-    return appState.fileLimitReached.load() != 0 ? EXIT_FILE_LIMIT : EXIT_SAME;
+    FormatMegabytes(state.header.totalBytes, megabytes, sizeof megabytes);
+    std::printf("Recorded %d files in %d folders (%s MB) in %s\n", static_cast<int>(state.header.fileCount),
+                static_cast<int>(state.header.directoryCount), megabytes, line.file.c_str());
+    return ExitCode(result);
 }
 
-int RunCompare(const CommandLine& line)
+int RunCompare(Console& console)
 {
-    const FileTime started = Now();
-    unsigned char signatureDigest[SHA256_DIGEST_SIZE];
-    if (!LoadSignatureFrom(line.file.c_str(), FileTitle(line.file), signatureDigest)) {
+    const CommandLine& line = console.line;
+    AppState& state = console.state;
+    OperationOptions options;
+    options.keepWhenStopped = false;
+    options.reportPath = line.report;
+    options.json.path = line.json;
+    options.json.signaturePath = line.file;
+    options.json.started = UtcNow();
+    if (!LoadSignatureFrom(state, console.observer, line.file.c_str(), FileTitle(line.file.c_str()),
+                           options.json.signatureDigest)) {
         return EXIT_FAILED;
     }
-    appState.signatureLoaded.store(1);
-    int scanned = Scan(Compare, line.quiet);
-    if (scanned != EXIT_SAME) {
-        return scanned;
+    state.signatureLoaded.store(1);
+    const OperationResult result = Run(CompareWithSignature, console, options);
+    if (result.refused || result.stopped) {
+        return ExitCode(result);
     }
-    appState.operationStatus.store(Comparing);
-    bool limited = appState.fileLimitReached.load() != 0;
-    bool reportDue = FindScanDifferences();
     std::FILE* summaryOut = line.json == "-" ? stderr : stdout;
-    PrintDifferenceSummary(summaryOut);
-    if (reportDue) {
-        char path[RESULT_PATH_SIZE] = "";
-        if (line.report.empty()) {
-            BuildResultFilePath(path);
-        } else if (line.report.size() < sizeof path) {
-            std::memcpy(path, line.report.c_str(), line.report.size() + 1);
-        }
-        if (!WriteResultFile(path)) {
-            return EXIT_FAILED;
-        }
-        std::fprintf(summaryOut, "Report: %s\n", path);
+    PrintDifferenceSummary(state, summaryOut);
+    if (!result.reportPath.empty()) {
+        std::fprintf(summaryOut, "Report: %s\n", result.reportPath.c_str());
     }
-    const int exitCode = limited ? EXIT_FILE_LIMIT : reportDue ? EXIT_DIFFERENT : EXIT_SAME;
-    if (!line.json.empty() && !WriteJsonReport(line, signatureDigest, started, exitCode)) {
-        return EXIT_FAILED;
-    }
-    return exitCode;
+    return ExitCode(result);
 }
 
-int RunShow(const CommandLine& line)
+int RunAccept(Console& console)
 {
-    if (!LoadSignatureFrom(line.file.c_str(), FileTitle(line.file))) {
+    const CommandLine& line = console.line;
+    const AcceptResult result = AcceptReport(console.state, console.observer, line.file, line.report);
+    if (!result.accepted) {
         return EXIT_FAILED;
     }
-    const SignatureHeader& header = appState.header;
-    const DirectoryList& list = appState.directoryList;
+    std::printf("Accepted %lld added, %lld removed, %lld changed into %s (previous kept as %s)\n",
+                static_cast<long long>(result.counts[0]), static_cast<long long>(result.counts[1]),
+                static_cast<long long>(result.counts[2]), line.file.c_str(), result.backupPath.c_str());
+    return EXIT_SAME;
+}
+
+int RunShow(Console& console)
+{
+    const CommandLine& line = console.line;
+    AppState& state = console.state;
+    if (!LoadSignatureFrom(state, console.observer, line.file.c_str(), FileTitle(line.file.c_str()))) {
+        return EXIT_FAILED;
+    }
+    const SignatureHeader& header = state.header;
+    const DirectoryList& list = state.directoryList;
     char megabytes[PANEL_TEXT_SIZE];
     FormatMegabytes(header.totalBytes, megabytes, sizeof megabytes);
     std::printf("Name: %.*s\nLayout: %d\nFolders: %d\nFiles: %d\nTotal size: %lld bytes (%s MB)\n",
                 SIGNATURE_NAME_SIZE, header.name, header.layoutVersion, static_cast<int>(header.directoryCount),
                 static_cast<int>(header.fileCount), static_cast<long long>(header.totalBytes), megabytes);
-    bool checksums = appState.calculateChecksums.load() != 0;
-    bool digests = appState.useSha256.load() != 0;
+    bool checksums = state.calculateChecksums.load() != 0;
+    bool digests = state.useSha256.load() != 0;
     std::printf("Checksums: %s\nDrive letter: %s\n", digests ? "SHA-256" : checksums ? "yes" : "no",
-                appState.includeDriveLetter.load() != 0 ? "yes" : "no");
+                state.includeDriveLetter.load() != 0 ? "yes" : "no");
     for (int slot = 0; slot < MAX_DIRECTORIES; ++slot) {
         int32_t action = list.actions[slot];
         if (action == Include || action == Exclude) {
@@ -202,7 +197,7 @@ int RunShow(const CommandLine& line)
                         list.paths[slot]);
         }
     }
-    const RecordTable& records = appState.LoadedTable;
+    const RecordTable& records = state.LoadedTable;
     for (int32_t i = 0; line.records && i < records.Count(); ++i) {
         const FileRecord record = records.Get(i);
         std::printf("%s\t%llu\t%08X", record.path,

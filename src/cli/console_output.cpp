@@ -6,9 +6,8 @@
 #include <cstring>
 #include <mutex>
 
-#include "model/app_state.h"
 #include "model/panel_format.h"
-#include "scan/operation.h"
+#include "operation/wording.h"
 
 namespace {
 
@@ -21,6 +20,7 @@ bool progressShown = false;
 int progressWidth = 80;
 HANDLE progressDone = nullptr;
 HANDLE progressThread = nullptr;
+AppState* progressState = nullptr;
 
 void ClearProgressLine()
 {
@@ -32,15 +32,15 @@ void ClearProgressLine()
 
 // Fills line with "files, folders, megabytes, folder", the folder shortened
 // from the front to fit width characters.
-void FormatProgress(char* line, int width)
+void FormatProgress(AppState& state, char* line, int width)
 {
     char megabytes[PANEL_TEXT_SIZE];
-    FormatMegabytes(static_cast<int64_t>(appState.scanTotalBytes.load()), megabytes, sizeof megabytes);
+    FormatMegabytes(static_cast<int64_t>(state.scanTotalBytes.load()), megabytes, sizeof megabytes);
     char folder[STATUS_TEXT_SIZE];
-    ReadPublishedText(appState.currentDirectory, folder, sizeof folder);
+    state.ReadPublishedText(state.currentDirectory, folder, sizeof folder);
     int used = std::snprintf(line, PROGRESS_LINE_SIZE, "%d files, %d folders, %s MB, ",
-                             static_cast<int>(appState.scanFileCount.load()),
-                             static_cast<int>(appState.scanDirectoryCount.load()), megabytes);
+                             static_cast<int>(state.scanFileCount.load()),
+                             static_cast<int>(state.scanDirectoryCount.load()), megabytes);
     int room = width - used;
     if (room <= 3) {
         line[width > 0 ? width : 0] = '\0';
@@ -54,24 +54,13 @@ DWORD WINAPI ShowProgress(LPVOID)
     char line[PROGRESS_LINE_SIZE];
     while (WaitForSingleObject(progressDone, PROGRESS_PERIOD_MS) == WAIT_TIMEOUT) {
         std::lock_guard<std::mutex> lock(errorLock);
-        FormatProgress(line, progressWidth - 1);
+        FormatProgress(*progressState, line, progressWidth - 1);
         std::fprintf(stderr, "\r%-*s", progressWidth - 1, line);
         std::fflush(stderr);
         progressShown = true;
     }
     return 0;
 }
-
-// Messages whose window wording sends the user to a window; on a command
-// line they name the option instead.
-struct ConsoleWording {
-    const char* title;
-    const char* text;
-};
-constexpr ConsoleWording CONSOLE_WORDINGS[] = {
-    {NO_DIRECTORY_TITLE,
-     "The signature names no directory to scan: make it again with create --include DIR."},
-};
 
 }  // namespace
 
@@ -87,24 +76,31 @@ void PrintError(const char* text)
     std::fflush(stderr);
 }
 
-int PrintMessage(MessageKind, const char* title, const char* text)
+void ConsoleObserver::Tell(const Message& message)
 {
-    for (const ConsoleWording& wording : CONSOLE_WORDINGS) {
-        if (std::strcmp(title, wording.title) == 0) {
-            text = wording.text;
-        }
+    switch (message.id) {
+    case MessageId::NoDirectorySelected:
+        PrintError("The signature names no directory to scan: make it again with create --include DIR.");
+        return;
+    case MessageId::OperationOutOfMemory:
+        PrintError("Error: Out of memory: the operation was abandoned and nothing was written.");
+        return;
+    case MessageId::ReportRefused:
+        PrintError(("Nothing accepted, " + line_.file + " is unchanged: " + message.text).c_str());
+        return;
+    default:
+        PrintError(WindowWording(message).text.c_str());
     }
-    PrintError(text);
-    return IDOK;
 }
 
-void StartProgressLine(bool quiet)
+void StartProgressLine(AppState& state, bool quiet)
 {
     HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
     DWORD consoleMode = 0;
     CONSOLE_SCREEN_BUFFER_INFO screen;
     if (!quiet && GetConsoleMode(error, &consoleMode) && GetConsoleScreenBufferInfo(error, &screen)) {
         progressWidth = screen.dwSize.X < PROGRESS_LINE_SIZE ? screen.dwSize.X : PROGRESS_LINE_SIZE;
+        progressState = &state;
         progressDone = CreateEventA(nullptr, TRUE, FALSE, nullptr);
         progressThread = CreateThread(nullptr, 0, ShowProgress, nullptr, 0, nullptr);
     }

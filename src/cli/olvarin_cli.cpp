@@ -13,17 +13,20 @@
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #include "cli/console_output.h"
-#include "cli/machine_report.h"
 #include "model/app_state.h"
-#include "model/messages.h"
+#include "model/stop_token.h"
 #include "model/version.h"
+#include "operation/operation.h"
 
 namespace {
+
+// What Ctrl+C sets: the console's handler runs on a thread of its own.
+StopToken stopToken;
 
 BOOL WINAPI OnConsoleControl(DWORD event)
 {
     if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) {
-        appState.stopRequested.store(1);
+        stopToken.Request();
         return TRUE;
     }
     return FALSE;
@@ -51,22 +54,25 @@ int main(int argc, char** argv)
         return UsageError(problem);
     }
 
-    SetMessageSink(PrintMessage);
     SetConsoleCtrlHandler(OnConsoleControl, TRUE);
-    ResetSignature(nullptr);
+    // On the heap: its tables' block arrays are too large for the stack.
+    AppState& state = *new AppState();
+    ResetSignature(state);
+    ConsoleObserver observer(line);
+    Console console = {line, state, observer, stopToken};
     // The tables end a walk or a load cleanly when memory runs out; this is
     // for any other allocation that fails, so that it ends with a message
     // instead of a crash. A signature file is only ever replaced whole.
     try {
         if (line.command == "create") {
-            return RunCreate(line);
+            return RunCreate(console);
         }
         if (line.command == "accept") {
-            return RunAccept(line);
+            return RunAccept(console);
         }
-        return line.command == "compare" ? RunCompare(line) : RunShow(line);
+        return line.command == "compare" ? RunCompare(console) : RunShow(console);
     } catch (const std::bad_alloc&) {
-        PrintError("Error: Out of memory: the operation was abandoned and nothing was written.");
+        observer.Tell(MessageId::OperationOutOfMemory);
         return EXIT_FAILED;
     }
 }

@@ -41,7 +41,7 @@ uint32_t ChangedFields(const RecordTable& scanTable, int32_t s, const RecordTabl
     // without a digest is not compared by its digest. A scan checksum of 0,
     // or a missing digest, is a file that could not be read, unless a Stop
     // kept it from being taken.
-    const bool taken = scan.reserved != CHECKSUM_NOT_TAKEN;
+    const bool taken = !scanTable.ChecksumNotTaken(s);
     if (content != ContentCheck::None && taken && scan.checksum != loaded.checksum && loaded.checksum != 0) {
         changed |= CHANGED_CHECKSUM;
     }

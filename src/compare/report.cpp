@@ -2,25 +2,17 @@
 
 #include <shlobj.h>
 
-#include <atomic>
 #include <cstdio>
 #include <cstring>
 
 #include "compare/report_text.h"
 #include "compare/system_folders.h"
-#include "model/app_state.h"
-#include "model/messages.h"
 
 namespace {
-
-std::atomic<ResultViewer> resultViewer{nullptr};
 
 constexpr char COMPANY_FOLDER[] = "Quillory";
 constexpr char PRODUCT_FOLDER[] = "Olvarin";
 constexpr char RESULT_FILE_NAME[] = "olvarinresult.txt";
-
-constexpr char CANNOT_CREATE_TEXT[] = "Could not create the Olvarin logfile";
-constexpr char ERROR_TITLE[] = "Error";
 
 // Appends a backslash and name to the path in buffer; false, leaving the
 // buffer as it was, when the result would not fit.
@@ -36,22 +28,12 @@ bool AppendName(char* buffer, const char* name)
     return true;
 }
 
-void ShowCannotCreate()
-{
-    ShowMessage(MessageKind::Plain, ERROR_TITLE, CANNOT_CREATE_TEXT);
-}
-
 }  // namespace
-
-void SetResultViewer(ResultViewer viewer)
-{
-    resultViewer.store(viewer);
-}
 
 void BuildResultFilePath(char* buffer)
 {
     buffer[0] = '\0';
-    HRESULT found = GetShellFolderPath(nullptr, CSIDL_PERSONAL | CSIDL_FLAG_CREATE, nullptr,
+    HRESULT found = GetShellFolderPath(CSIDL_PERSONAL | CSIDL_FLAG_CREATE,
                            SHGFP_TYPE_CURRENT, buffer);
     buffer[RESULT_PATH_SIZE - 1] = '\0';
 
@@ -72,34 +54,23 @@ void BuildResultFilePath(char* buffer)
     }
 }
 
-void WriteResultReport()
-{
-    char path[RESULT_PATH_SIZE];
-    BuildResultFilePath(path);
-    ResultViewer viewer = resultViewer.load();
-    if (WriteResultFile(path) && viewer != nullptr) {
-        viewer(appState.mainWindow.load());
-    }
-}
-
-bool WriteResultFile(const char* path)
+bool WriteResultFile(const AppState& state, OperationObserver& observer, const char* path)
 {
     // Binary: the text carries its own CR LF line ends.
     std::FILE* file = path[0] != '\0' ? std::fopen(path, "wb") : nullptr;
     if (file == nullptr) {
-        ShowCannotCreate();
+        observer.Tell(MessageId::CannotCreateReport);
         return false;
     }
-    bool written = WriteReportText(file, appState.differenceTable, appState.ScanTable,
-                                   appState.LoadedTable,
-                                   appState.scanSkippedCount.load(std::memory_order_relaxed),
-                                   appState.scanStopped.load(std::memory_order_relaxed) != 0);
+    bool written = WriteReportText(file, state.differenceTable, state.ScanTable, state.LoadedTable,
+                                   state.scanSkippedCount.load(std::memory_order_relaxed),
+                                   state.scanStopped.load(std::memory_order_relaxed) != 0);
     if (std::fclose(file) != 0) {
         written = false;
     }
     // A report cut short (a full disk, say) would be read as the whole list.
     if (!written) {
-        ShowCannotCreate();
+        observer.Tell(MessageId::CannotCreateReport);
     }
     return written;
 }

@@ -93,7 +93,7 @@ Json RecordJson(const RecordTable& table, int32_t index, bool checksums)
     record["attribute_names"] = names;
     record["created"] = IsoTime(details.creationTime);
     record["last_write"] = IsoTime(details.lastWriteTime);
-    if (checksums && details.checksum != 0 && details.reserved != CHECKSUM_NOT_TAKEN) {
+    if (checksums && details.checksum != 0 && !table.ChecksumNotTaken(index)) {
         record["checksum"] = static_cast<uint32_t>(details.checksum);
     }
     if (table.HasDigest(index)) {

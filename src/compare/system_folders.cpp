@@ -1,5 +1,7 @@
 #include "compare/system_folders.h"
 
+#include <shlobj.h>
+
 #include <cstring>
 
 namespace {
@@ -7,7 +9,7 @@ namespace {
 constexpr char SHELL_LIBRARY[] = "shell32.dll";
 constexpr char FOLDER_LOOKUP[] = "SHGetFolderPathA";
 
-using FolderLookup = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPSTR);
+using FolderLookup = decltype(&SHGetFolderPathA);
 
 }  // namespace
 
@@ -24,7 +26,7 @@ bool GetProgramFolder(char* buffer, size_t size)
     return true;
 }
 
-HRESULT GetShellFolderPath(HWND owner, int folder, HANDLE token, DWORD flags, char* path)
+HRESULT GetShellFolderPath(int folder, DWORD flags, char* path)
 {
     // Looked up on every call: older shells lack the function, and nothing is
     // kept loaded between calls.
@@ -38,7 +40,7 @@ HRESULT GetShellFolderPath(HWND owner, int folder, HANDLE token, DWORD flags, ch
         FreeLibrary(shell);
         return E_FAIL;
     }
-    HRESULT result = lookup(owner, folder, token, flags, path);
+    HRESULT result = lookup(nullptr, folder, nullptr, flags, path);
     FreeLibrary(shell);
     return result;
 }

@@ -10,6 +10,7 @@
 // trailing backslash. False, with an empty buffer, when it does not fit.
 bool GetProgramFolder(char* buffer, size_t size);
 
-// SHGetFolderPathA, looked up in the shell library on every call; a negative
-// result when the library or the function is missing.
-HRESULT GetShellFolderPath(HWND owner, int folder, HANDLE token, DWORD flags, char* path);
+// SHGetFolderPathA for the current user, with no owner window, looked up in
+// the shell library on every call; a negative result when the library or
+// the function is missing.
+HRESULT GetShellFolderPath(int folder, DWORD flags, char* path);

@@ -1,4 +1,6 @@
-// The process-wide state that the UI thread and the worker thread share.
+// The state of one signature and of the operation that runs on it: what a
+// front end's thread and an operation's thread share. Each front end owns
+// its own; two operations on two AppStates never meet.
 //
 // While an operation runs the worker alone writes the counters, the
 // current-file fields and the tables; the UI thread reads them for the status
@@ -17,11 +19,6 @@
 #include "model/record_table.h"
 #include "model/signature.h"
 
-// Window and module handles, declared the way the Windows headers declare
-// them, so that this header stays portable.
-struct HWND__;
-struct HINSTANCE__;
-
 enum OperationMode : int32_t {
     Create = 1,
     Compare = 2,
@@ -37,88 +34,75 @@ enum OperationStatus : int32_t {
 constexpr int STATUS_TEXT_SIZE = 256;  // current directory and current file
 
 struct AppState {
-    SignatureHeader header;
-    DirectoryList directoryList;
+    SignatureHeader header = {};
+    DirectoryList directoryList = {};
     // The loaded signature (sorted when a Create made it) and the running
     // scan. A Create's scan becomes the signature by TakeFrom.
     RecordTable LoadedTable;
     RecordTable ScanTable;
-    DifferenceTable differenceTable;
+    DifferenceTable differenceTable = {};
 
-    std::atomic<int32_t> includeDriveLetter;
-    std::atomic<int32_t> calculateChecksums;
+    std::atomic<int32_t> includeDriveLetter{};
+    std::atomic<int32_t> calculateChecksums{};
     // SHA-256 digests beside the checksums; only with calculateChecksums.
-    std::atomic<int32_t> useSha256;
-    std::atomic<int32_t> operationMode;
-    std::atomic<int32_t> operationStatus;
-    std::atomic<int32_t> stopRequested;
+    std::atomic<int32_t> useSha256{};
+    std::atomic<int32_t> operationMode{};
+    std::atomic<int32_t> operationStatus{};
     // Set when the scan could record no more files: at its file limit, or
     // because memory ran out (memoryExhausted as well).
-    std::atomic<int32_t> fileLimitReached;
-    std::atomic<int32_t> memoryExhausted;
-    std::atomic<int32_t> signatureLoaded;
+    std::atomic<int32_t> fileLimitReached{};
+    std::atomic<int32_t> memoryExhausted{};
+    std::atomic<int32_t> signatureLoaded{};
     // Set from the start of an operation until its end has been handled on
     // the UI thread; while it is set no command may touch the tables.
-    std::atomic<int32_t> workerRunning;
+    std::atomic<int32_t> workerRunning{};
 
-    std::atomic<int32_t> scanFileCount;
-    std::atomic<int32_t> scanDirectoryCount;
-    std::atomic<uint64_t> scanTotalBytes;
+    std::atomic<int32_t> scanFileCount{};
+    std::atomic<int32_t> scanDirectoryCount{};
+    std::atomic<uint64_t> scanTotalBytes{};
     // Files and folders left out because their recorded path would not fit
     // a record; a folder counts once and is not entered.
-    std::atomic<int32_t> scanSkippedCount;
+    std::atomic<int32_t> scanSkippedCount{};
     // Set when a Stop cut the last scan short: files it did not reach are
     // absent from the ScanTable, and a checksum of 0 there may be one it
     // never took rather than a file that could not be opened.
-    std::atomic<int32_t> scanStopped;
+    std::atomic<int32_t> scanStopped{};
 
     // Guarded by textLock: currentDirectory, currentFile and header.name.
     std::mutex textLock;
-    char currentDirectory[STATUS_TEXT_SIZE];
-    char currentFile[STATUS_TEXT_SIZE];
+    char currentDirectory[STATUS_TEXT_SIZE] = {};
+    char currentFile[STATUS_TEXT_SIZE] = {};
 
-    std::atomic<uint32_t> currentFileTimeLow;
-    std::atomic<uint32_t> currentFileTimeHigh;
-    std::atomic<int64_t> currentFileSize;
-    std::atomic<uint32_t> currentAttributes;
-    std::atomic<uint32_t> currentChecksum;
+    std::atomic<uint32_t> currentFileTimeLow{};
+    std::atomic<uint32_t> currentFileTimeHigh{};
+    std::atomic<int64_t> currentFileSize{};
+    std::atomic<uint32_t> currentAttributes{};
+    std::atomic<uint32_t> currentChecksum{};
 
-    std::atomic<HWND__*> mainWindow;
-    HINSTANCE__* instance;
+    // A scan records at most this many files (tests lower it to reach the
+    // limit), through so many checksum readers (0: as the machine gives).
+    int32_t fileLimit = MAX_FILES;
+    int checksumReaders = 0;
+
+    // CopyKeepingEnd into a fixed field, under textLock.
+    void PublishText(char* field, int fieldSize, const char* text);
+    // Copies a field written by PublishText into buffer, under textLock.
+    void ReadPublishedText(const char* field, char* buffer, int bufferSize);
+    // Empties the "current file" group of the status panel.
+    void ClearCurrentFile();
+    // Zeroes the scan's counts (folders, files, bytes, paths left out) and
+    // empties the "current file" group: where a new scan and a reset both start.
+    void ClearScanCounts();
+    // Shows a captured record as the current file: its path, creation time,
+    // attributes and size. The checksum field is left to whoever sums the file.
+    void PublishCurrentFile(const char* path, const FileDetails& details);
 };
-
-// The one instance; zero at process start. Never destroyed: a window closed
-// during a scan ends the process while the worker still uses the tables.
-extern AppState& appState;
 
 // Copies text into buffer (more than 3 bytes). A text that does not fit is
 // shortened from the front behind "...", so that its end (the file name)
 // stays visible.
 void CopyKeepingEnd(char* buffer, size_t bufferSize, const char* text);
 
-// CopyKeepingEnd into a fixed field, under textLock.
-void PublishText(char* field, int fieldSize, const char* text);
-
-// Copies a field written by PublishText into buffer, under textLock.
-void ReadPublishedText(const char* field, char* buffer, int bufferSize);
-
-// Puts the signature state into "No signature loaded", with no record. Disables the Stop
-// button of window through the hook below, which the UI installs; without a
-// window (or before the UI exists) nothing is disabled.
-void ResetSignature(HWND__* window);
-
-// Empties the "current file" group of the status panel.
-void ClearCurrentFile();
-
-// Zeroes the scan's counts (folders, files, bytes, paths left out) and
-// empties the "current file" group: where a new scan and a reset both start.
-void ClearScanCounts();
-
-// Shows a captured record as the current file: its path, creation time,
-// attributes and size. The checksum field is left to whoever sums the file.
-void PublishCurrentFile(const char* path, const FileDetails& details);
-
-// Disables the Stop button of a window. Installed by the Win32 side so that
-// this portable code never calls the window system itself.
-using DisableStopButtonHook = void (*)(HWND__* window);
-void SetDisableStopButtonHook(DisableStopButtonHook hook);
+// Puts the signature state into "No signature loaded", with no record. The
+// window program also disables its Stop button then.
+void ResetSignature(AppState& state);

@@ -1,7 +1,6 @@
 #include "model/record_table.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstring>
 #include <new>
 #include <utility>
@@ -12,20 +11,7 @@ namespace {
 // from anywhere in a text stays inside the block.
 constexpr size_t TEXT_SLACK = 8;
 
-std::atomic<size_t> memoryLimit{0};
-std::atomic<size_t> memoryInUse{0};
-
 }  // namespace
-
-void SetRecordMemoryLimit(size_t bytes)
-{
-    memoryLimit.store(bytes);
-}
-
-size_t RecordMemoryInUse()
-{
-    return memoryInUse.load();
-}
 
 RecordTable::~RecordTable()
 {
@@ -34,14 +20,12 @@ RecordTable::~RecordTable()
 
 void* RecordTable::Take(size_t size)
 {
-    size_t limit = memoryLimit.load();
-    if (limit != 0 && memoryInUse.load() + size > limit) {
+    if (memoryLimit_ != 0 && memoryUsed_ + size > memoryLimit_) {
         throw std::bad_alloc();
     }
     // Not cleared: every byte is written before it is used, and the bytes a
     // sort reads past a text's end are masked off.
     void* block = ::operator new(size);
-    memoryInUse += size;
     memoryUsed_ += size;
     return block;
 }
@@ -52,7 +36,6 @@ void RecordTable::Give(void* block, size_t size)
         return;
     }
     ::operator delete(block);
-    memoryInUse -= size;
     memoryUsed_ -= size;
 }
 
@@ -63,6 +46,8 @@ void RecordTable::Clear(bool digests, bool sortable)
         blocks_[b] = nullptr;
         Give(digestBlocks_[b], sizeof(DigestSlot) * RECORDS_PER_BLOCK);
         digestBlocks_[b] = nullptr;
+        Give(marks_[b], RECORDS_PER_BLOCK);
+        marks_[b] = nullptr;
     }
     for (uint32_t b = 0; b < textBlockCount_; ++b) {
         Give(textBlocks_[b], size_t{1} << TEXT_BLOCK_BITS);
@@ -89,6 +74,7 @@ void RecordTable::TakeFrom(RecordTable& other)
     std::swap(sortable_, other.sortable_);
     std::swap(blocks_, other.blocks_);
     std::swap(digestBlocks_, other.digestBlocks_);
+    std::swap(marks_, other.marks_);
     std::swap(textBlocks_, other.textBlocks_);
     std::swap(textBlockCount_, other.textBlockCount_);
     std::swap(textUsed_, other.textUsed_);
@@ -190,6 +176,9 @@ int32_t RecordTable::Append(const char* path, size_t length, const FileDetails& 
     if (digests_ && digestBlocks_[block] == nullptr) {
         digestBlocks_[block] = static_cast<DigestSlot*>(Take(sizeof(DigestSlot) * RECORDS_PER_BLOCK));
     }
+    if (sortable_ && marks_[block] == nullptr) {
+        marks_[block] = static_cast<uint8_t*>(Take(RECORDS_PER_BLOCK));
+    }
 
     // The folder is the text up to the last backslash; consecutive records
     // of one folder share one copy of it.
@@ -216,6 +205,7 @@ int32_t RecordTable::Append(const char* path, size_t length, const FileDetails& 
     if (digests_) {
         SetDigest(count_, nullptr);
     }
+    MarkChecksumNotTaken(count_, false);
     return count_++;
 }
 
@@ -261,6 +251,14 @@ void RecordTable::SetDigest(int32_t index, const uint8_t* digest)
     }
 }
 
+void RecordTable::MarkChecksumNotTaken(int32_t index, bool notTaken)
+{
+    uint8_t* marks = marks_[index / RECORDS_PER_BLOCK];
+    if (marks != nullptr) {
+        marks[index % RECORDS_PER_BLOCK] = notTaken ? 1 : 0;
+    }
+}
+
 FileRecord RecordTable::Get(int32_t index) const
 {
     FileRecord record = {};
@@ -283,6 +281,7 @@ void RecordTable::Permute(int32_t* order)
         if (digests_) {
             spareDigest = DigestAt(start);
         }
+        const bool spareMark = ChecksumNotTaken(start);
         int32_t to = start;
         for (;;) {
             int32_t from = order[to];
@@ -291,10 +290,12 @@ void RecordTable::Permute(int32_t* order)
             if (from == start) {
                 At(to) = spare;
                 if (toDigest != nullptr) *toDigest = spareDigest;
+                MarkChecksumNotTaken(to, spareMark);
                 break;
             }
             At(to) = At(from);
             if (toDigest != nullptr) *toDigest = DigestAt(from);
+            MarkChecksumNotTaken(to, ChecksumNotTaken(from));
             to = from;
         }
     }

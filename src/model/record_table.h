@@ -49,10 +49,16 @@ public:
     RecordTable& operator=(const RecordTable&) = delete;
 
     // Empties the table and gives back its memory. digests: the records
-    // will carry SHA-256 digests. sortable: room for SortRecords is kept in
-    // step with the records, so that a table that memory ran out on can
-    // still be sorted.
+    // will carry SHA-256 digests. sortable: a scan's table; room for
+    // SortRecords is kept in step with the records, so that a table that
+    // memory ran out on can still be sorted, and each record can be marked
+    // as one whose checksum was never taken.
     void Clear(bool digests = false, bool sortable = false);
+
+    // Makes the table refuse memory past this many bytes, as though the heap
+    // had run out there: how tests reach the out-of-memory paths. 0, as
+    // made, lifts the limit. Kept by Clear.
+    void SetMemoryLimit(size_t bytes) { memoryLimit_ = bytes; }
 
     // Takes other's records (and leaves other empty), freeing its own.
     void TakeFrom(RecordTable& other);
@@ -84,6 +90,12 @@ public:
     // nullptr: the record has no digest. Ignored in a table without digests.
     void SetDigest(int32_t index, const uint8_t* digest);
     FileRecord Get(int32_t index) const;
+
+    // A scan's mark of a record whose checksum it never took, because a Stop
+    // came first: its 0 then says nothing of the file. Only a sortable
+    // table keeps marks (a new record has none); elsewhere there is none.
+    void MarkChecksumNotTaken(int32_t index, bool notTaken);
+    bool ChecksumNotTaken(int32_t index) const { return marks_[index / RECORDS_PER_BLOCK] != nullptr && marks_[index / RECORDS_PER_BLOCK][index % RECORDS_PER_BLOCK] != 0; }
 
     // Room for sorting Count() records: order and keys, at least Count()
     // long each. From the sortable table's own room, else freshly allocated
@@ -137,6 +149,7 @@ private:
     bool sortable_ = false;
     Entry* blocks_[MAX_RECORD_BLOCKS] = {};
     DigestSlot* digestBlocks_[MAX_RECORD_BLOCKS] = {};
+    uint8_t* marks_[MAX_RECORD_BLOCKS] = {};
 
     // Texts: every text block (the array made once, never moved, since the
     // checksum readers read paths while the walk adds blocks), how many are
@@ -152,10 +165,5 @@ private:
     int32_t sortCapacity_ = 0;
 
     size_t memoryUsed_ = 0;
+    size_t memoryLimit_ = 0;
 };
-
-// Makes every table refuse memory past this many bytes in all, as though
-// the heap had run out there: how tests reach the out-of-memory paths.
-// 0 lifts the limit. RecordMemoryInUse: what all tables hold now.
-void SetRecordMemoryLimit(size_t bytes);
-size_t RecordMemoryInUse();

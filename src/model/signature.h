@@ -89,12 +89,6 @@ struct FileDetails {
     uint32_t reserved;
 };
 
-// Kept in FileDetails::reserved of a scanned record only: the scan never took
-// this file's checksum because a Stop came first, so its 0 says nothing of
-// the file. Files hold 0 there; a Create clears it before the records
-// become a signature.
-constexpr uint32_t CHECKSUM_NOT_TAKEN = 1;
-
 #pragma pack(pop)
 
 static_assert(sizeof(FileTime) == 8, "FILETIME layout");

@@ -6,7 +6,6 @@
 #include <emmintrin.h>
 #endif
 
-#include "model/app_state.h"
 
 namespace {
 
@@ -73,7 +72,7 @@ void ChecksumAddBlock(ChecksumState& state, const unsigned char* data, size_t le
 }
 
 uint32_t ChecksumBlocks(ChecksumRead read, void* source, unsigned char* block, ChecksumProgress progress,
-                        void* context, FileDigest* digest)
+                        void* context, FileDigest* digest, const StopToken* stop)
 {
     static thread_local unsigned char ownBlock[CHECKSUM_BLOCK_SIZE];
     if (block == nullptr) {
@@ -86,7 +85,7 @@ uint32_t ChecksumBlocks(ChecksumRead read, void* source, unsigned char* block, C
         Sha256Begin(sha);
     }
     for (;;) {
-        if (appState.stopRequested.load(std::memory_order_relaxed) != 0) {
+        if (stop != nullptr && stop->Requested()) {
             return 0;  // cut short: not a checksum of this file
         }
         long got = read(source, block, CHECKSUM_BLOCK_SIZE);
@@ -109,8 +108,6 @@ uint32_t ChecksumBlocks(ChecksumRead read, void* source, unsigned char* block, C
         }
         if (progress != nullptr) {
             progress(context, state.sum);
-        } else {
-            appState.currentChecksum.store(state.sum, std::memory_order_relaxed);
         }
         if (got == 0) {
             break;
@@ -133,7 +130,7 @@ long ReadStream(void* source, unsigned char* buffer, size_t size)
 
 }  // namespace
 
-uint32_t ChecksumStream(std::FILE* stream, FileDigest* digest)
+uint32_t ChecksumStream(std::FILE* stream, FileDigest* digest, const StopToken* stop)
 {
-    return ChecksumBlocks(ReadStream, stream, nullptr, nullptr, nullptr, digest);
+    return ChecksumBlocks(ReadStream, stream, nullptr, nullptr, nullptr, digest, stop);
 }

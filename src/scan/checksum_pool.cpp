@@ -3,7 +3,6 @@
 #include <windows.h>
 #include <winioctl.h>
 
-#include <atomic>
 #include <cstring>
 #include <cwchar>
 
@@ -27,15 +26,19 @@ struct Pending {
 };
 
 struct Reader {
+    ChecksumReaders::Pool* pool;
     HANDLE thread;
     int32_t slot;
     wchar_t path[PATH_CHARS];
     unsigned char block[CHECKSUM_BLOCK_SIZE];
 };
 
-// One walk at a time, on the worker thread: the pool is process-wide, like
-// the tables it writes into.
-struct Pool {
+}  // namespace
+
+// The readers of one Include directory's walk, and the ring they take files from.
+struct ChecksumReaders::Pool {
+    explicit Pool(ScanContext& scan) : scan(scan) {}
+    ScanContext& scan;
     SRWLOCK lock = SRWLOCK_INIT;
     CONDITION_VARIABLE filled = CONDITION_VARIABLE_INIT;
     CONDITION_VARIABLE drained = CONDITION_VARIABLE_INIT;
@@ -57,44 +60,48 @@ struct Pool {
     int32_t shownSlot = -1;
     bool shownDone = false;
 };
-Pool pool;
 
-std::atomic<int> requestedReaders{0};
+namespace {
+
+using Pool = ChecksumReaders::Pool;
 
 // Names the file of slot on the panel, with a running sum from 0.
-void Show(int32_t slot)
+void Show(Pool& pool, int32_t slot)
 {
     pool.shownSlot = slot;
     pool.shownDone = false;
+    AppState& state = pool.scan.state;
     char path[RECORD_PATH_SIZE];
-    appState.ScanTable.CopyPath(slot, path);
-    PublishCurrentFile(path, appState.ScanTable.Details(slot));
-    appState.currentChecksum.store(0, std::memory_order_relaxed);
+    state.ScanTable.CopyPath(slot, path);
+    state.PublishCurrentFile(path, state.ScanTable.Details(slot));
+    state.currentChecksum.store(0, std::memory_order_relaxed);
 }
 
-void ShowFile(int32_t slot)
+void ShowFile(Pool& pool, int32_t slot)
 {
     AcquireSRWLockExclusive(&pool.panelLock);
     if (slot > pool.shownSlot || pool.shownDone) {
-        Show(slot);
+        Show(pool, slot);
     }
     ReleaseSRWLockExclusive(&pool.panelLock);
 }
 
 void ShowSum(void* context, uint32_t sum)
 {
-    const int32_t slot = *static_cast<const int32_t*>(context);
+    const Reader& reader = *static_cast<const Reader*>(context);
+    const int32_t slot = reader.slot;
+    Pool& pool = *reader.pool;
     AcquireSRWLockExclusive(&pool.panelLock);
     if (slot != pool.shownSlot && pool.shownDone) {
-        Show(slot);
+        Show(pool, slot);
     }
     if (slot == pool.shownSlot) {
-        appState.currentChecksum.store(sum, std::memory_order_relaxed);
+        pool.scan.state.currentChecksum.store(sum, std::memory_order_relaxed);
     }
     ReleaseSRWLockExclusive(&pool.panelLock);
 }
 
-void FileDone(int32_t slot)
+void FileDone(Pool& pool, int32_t slot)
 {
     AcquireSRWLockExclusive(&pool.panelLock);
     if (slot == pool.shownSlot) {
@@ -107,6 +114,7 @@ void FileDone(int32_t slot)
 // and nothing is left.
 bool TakeFile(Reader& reader)
 {
+    Pool& pool = *reader.pool;
     AcquireSRWLockExclusive(&pool.lock);
     while (pool.count == 0 && !pool.closing) {
         ++pool.sleepingReaders;
@@ -136,17 +144,18 @@ bool TakeFile(Reader& reader)
 DWORD WINAPI ReadFiles(LPVOID parameter)
 {
     Reader& reader = *static_cast<Reader*>(parameter);
+    ScanContext& scan = reader.pool->scan;
     while (TakeFile(reader)) {
         // After a Stop the rest of the ring is only emptied, so that the
         // walker is never left waiting; those files keep checksum 0.
-        if (appState.stopRequested.load(std::memory_order_relaxed) != 0) {
-            StoreChecksum(reader.slot, 0);
+        if (scan.stop.Requested()) {
+            StoreChecksum(scan, reader.slot, 0);
             continue;
         }
-        ShowFile(reader.slot);
+        ShowFile(*reader.pool, reader.slot);
         FileDigest digest;
-        StoreChecksum(reader.slot, FileChecksum(reader.path, reader.block, ShowSum, &reader.slot, &digest), &digest);
-        FileDone(reader.slot);
+        StoreChecksum(scan, reader.slot, FileChecksum(scan, reader.path, reader.block, ShowSum, &reader, &digest), &digest);
+        FileDone(*reader.pool, reader.slot);
     }
     return 0;
 }
@@ -188,9 +197,8 @@ bool IncursSeekPenalty(const char* directory)
     return asked && got >= sizeof answer && answer.IncursSeekPenalty;
 }
 
-int ReaderCount(const char* directory)
+int ReaderCount(int requested, const char* directory)
 {
-    int requested = requestedReaders.load();
     if (requested > 0) {
         return requested < MAX_READERS ? requested : MAX_READERS;
     }
@@ -205,20 +213,18 @@ int ReaderCount(const char* directory)
 
 }  // namespace
 
-ChecksumReaders::ChecksumReaders(const char* directory)
+ChecksumReaders::ChecksumReaders(ScanContext& scan, const char* directory)
 {
-    if (appState.calculateChecksums.load(std::memory_order_relaxed) == 0) {
+    if (scan.state.calculateChecksums.load(std::memory_order_relaxed) == 0) {
         return;
     }
-    pool.head = 0;
-    pool.count = 0;
-    pool.closing = false;
-    pool.walkerWaiting = false;
-    pool.shownSlot = -1;
-    pool.shownDone = false;
-    int wanted = ReaderCount(directory);
+    pool_.reset(new Pool(scan));
+    Pool& pool = *pool_;
+    int wanted = ReaderCount(scan.state.checksumReaders, directory);
     for (int i = 0; i < wanted; ++i) {
-        HANDLE thread = CreateThread(nullptr, 0, ReadFiles, &pool.readers[pool.readerCount], 0, nullptr);
+        Reader& reader = pool.readers[pool.readerCount];
+        reader.pool = &pool;
+        HANDLE thread = CreateThread(nullptr, 0, ReadFiles, &reader, 0, nullptr);
         if (thread == nullptr) {
             break;  // fewer readers, or none: the walker sums what nobody takes
         }
@@ -228,9 +234,10 @@ ChecksumReaders::ChecksumReaders(const char* directory)
 
 ChecksumReaders::~ChecksumReaders()
 {
-    if (pool.readerCount == 0) {
+    if (!pool_ || pool_->readerCount == 0) {
         return;
     }
+    Pool& pool = *pool_;
     AcquireSRWLockExclusive(&pool.lock);
     pool.closing = true;
     ReleaseSRWLockExclusive(&pool.lock);
@@ -246,12 +253,13 @@ ChecksumReaders::~ChecksumReaders()
     pool.readerCount = 0;
 }
 
-bool QueueChecksum(int32_t slot, const wchar_t* fullPath)
+bool ChecksumReaders::Queue(int32_t slot, const wchar_t* fullPath)
 {
     size_t length = std::wcslen(fullPath);
-    if (pool.readerCount == 0 || length >= PATH_CHARS) {
+    if (!pool_ || pool_->readerCount == 0 || length >= PATH_CHARS) {
         return false;
     }
+    Pool& pool = *pool_;
     AcquireSRWLockExclusive(&pool.lock);
     while (pool.count == RING_SIZE) {
         pool.walkerWaiting = true;
@@ -267,9 +275,4 @@ bool QueueChecksum(int32_t slot, const wchar_t* fullPath)
         WakeConditionVariable(&pool.filled);
     }
     return true;
-}
-
-void SetChecksumReaderCount(int count)
-{
-    requestedReaders.store(count);
 }

@@ -11,14 +11,6 @@ constexpr int CHUNK = 8;
 // Below this many records a range is finished by insertion sort.
 constexpr int SMALL_RANGE = 12;
 
-// The sort of one table, on the table's sort room: order[i] is the index of
-// the record that belongs at i; keys[i] is the chunk of order[i]'s path at
-// the depth its range is sorted on, kept beside the index so that
-// partitioning never touches the records.
-const RecordTable* table = nullptr;
-int32_t* order = nullptr;
-uint64_t* keys = nullptr;
-
 constexpr uint64_t HIGH_BITS = 0x8080808080808080ULL;
 constexpr uint64_t LOW_BITS = 0x7F7F7F7F7F7F7F7FULL;
 
@@ -86,221 +78,235 @@ inline uint64_t Chunk(const RecordPath& path, int depth)
     return v | (capitals >> 2);
 }
 
-inline uint64_t ChunkOf(int32_t index, int depth)
-{
-    return Chunk(table->Path(index), depth);
-}
+// The sort of one table, on the table's sort room: order[i] is the index of
+// the record that belongs at i; keys[i] is the chunk of order[i]'s path at
+// the depth its range is sorted on, kept beside the index so that
+// partitioning never touches the records.
+class Sorter {
+public:
+    Sorter(const RecordTable& table, int32_t* order, uint64_t* keys) : table_(table), order(order), keys(keys) {}
 
-inline void PrefetchPath(int32_t index, int depth)
-{
-    RecordPath path = table->Path(index);
-    Prefetch(depth < path.folderLength ? path.folder + depth : path.name);
-}
+    inline uint64_t ChunkOf(int32_t index, int depth)
+    {
+        return Chunk(table_.Path(index), depth);
+    }
 
-inline bool HoldsEnd(uint64_t key) { return (key & 0xFF) == 0; }
+    inline void PrefetchPath(int32_t index, int depth)
+    {
+        RecordPath path = table_.Path(index);
+        Prefetch(depth < path.folderLength ? path.folder + depth : path.name);
+    }
 
-// Whether slot a sorts before slot b: by path, both known equal before byte
-// depth, and records of equal paths by slot, which is the order the walk
-// captured them in.
-inline bool Before(int32_t a, int32_t b, int depth)
-{
-    for (;; depth += CHUNK) {
-        uint64_t x = ChunkOf(a, depth);
-        uint64_t y = ChunkOf(b, depth);
-        if (x != y) {
-            return x < y;
-        }
-        if (HoldsEnd(x)) {
-            return a < b;
+    inline bool HoldsEnd(uint64_t key) { return (key & 0xFF) == 0; }
+
+    // Whether slot a sorts before slot b: by path, both known equal before byte
+    // depth, and records of equal paths by slot, which is the order the walk
+    // captured them in.
+    inline bool Before(int32_t a, int32_t b, int depth)
+    {
+        for (;; depth += CHUNK) {
+            uint64_t x = ChunkOf(a, depth);
+            uint64_t y = ChunkOf(b, depth);
+            if (x != y) {
+                return x < y;
+            }
+            if (HoldsEnd(x)) {
+                return a < b;
+            }
         }
     }
-}
 
-// Records of equal paths go in slot order.
-void SortEqualPaths(int lo, int hi)
-{
-    std::sort(order + lo, order + hi);
-}
-
-// The first depth from `from` on at which the paths of order[lo, hi) do not
-// all have the same chunk, or -1 when they are all equal. All of them agree
-// before `from`. One pass that reads each record straight through, instead of
-// one pass over the whole range per chunk of a long common prefix.
-int FirstDifference(int lo, int hi, int from)
-{
-    constexpr int MAX_CHUNKS = (RECORD_PATH_SIZE + CHUNK - 1) / CHUNK;
-    uint64_t first[MAX_CHUNKS];
-    int firstEnd = from;  // depth of the chunk holding the end of the first path
-    for (;; firstEnd += CHUNK) {
-        first[firstEnd / CHUNK] = ChunkOf(order[lo], firstEnd);
-        if (HoldsEnd(first[firstEnd / CHUNK])) {
-            break;
-        }
+    // Records of equal paths go in slot order.
+    void SortEqualPaths(int lo, int hi)
+    {
+        std::sort(order + lo, order + hi);
     }
-    int limit = firstEnd + CHUNK;  // no difference seen yet
-    constexpr int AHEAD = 8;
-    for (int i = lo + 1; i < hi; ++i) {
-        if (i + AHEAD < hi) {
-            PrefetchPath(order[i + AHEAD], from);
-        }
-        const RecordPath path = table->Path(order[i]);
-        for (int depth = from; depth < limit; depth += CHUNK) {
-            if (Chunk(path, depth) != first[depth / CHUNK]) {
-                limit = depth;
+
+    // The first depth from `from` on at which the paths of order[lo, hi) do not
+    // all have the same chunk, or -1 when they are all equal. All of them agree
+    // before `from`. One pass that reads each record straight through, instead of
+    // one pass over the whole range per chunk of a long common prefix.
+    int FirstDifference(int lo, int hi, int from)
+    {
+        constexpr int MAX_CHUNKS = (RECORD_PATH_SIZE + CHUNK - 1) / CHUNK;
+        uint64_t first[MAX_CHUNKS];
+        int firstEnd = from;  // depth of the chunk holding the end of the first path
+        for (;; firstEnd += CHUNK) {
+            first[firstEnd / CHUNK] = ChunkOf(order[lo], firstEnd);
+            if (HoldsEnd(first[firstEnd / CHUNK])) {
                 break;
             }
         }
-    }
-    return limit > firstEnd ? -1 : limit;
-}
-
-void LoadKeys(int lo, int hi, int depth)
-{
-    constexpr int AHEAD = 8;
-    for (int i = lo; i < hi; ++i) {
-        if (i + AHEAD < hi) {
-            PrefetchPath(order[i + AHEAD], depth);
-        }
-        keys[i] = ChunkOf(order[i], depth);
-    }
-}
-
-void InsertionSort(int lo, int hi, int depth)
-{
-    for (int i = lo + 1; i < hi; ++i) {
-        int32_t moving = order[i];
-        int j = i;
-        for (; j > lo && Before(moving, order[j - 1], depth); --j) {
-            order[j] = order[j - 1];
-        }
-        order[j] = moving;
-    }
-}
-
-inline void Swap(int i, int j)
-{
-    std::swap(order[i], order[j]);
-    std::swap(keys[i], keys[j]);
-}
-
-inline uint64_t Median(uint64_t a, uint64_t b, uint64_t c)
-{
-    return std::max(std::min(a, b), std::min(std::max(a, b), c));
-}
-
-uint64_t ChoosePivot(int lo, int hi)
-{
-    int n = hi - lo;
-    int mid = lo + n / 2;
-    if (n < 64) {
-        return Median(keys[lo], keys[mid], keys[hi - 1]);
-    }
-    int step = n / 8;
-    return Median(Median(keys[lo], keys[lo + step], keys[lo + 2 * step]),
-                  Median(keys[mid - step], keys[mid], keys[mid + step]),
-                  Median(keys[hi - 1 - 2 * step], keys[hi - 1 - step], keys[hi - 1]));
-}
-
-// How many bad splits a range of n may take at one depth before it is handed
-// to std::sort: twice the depth of a balanced split.
-int RecursionBudget(int n)
-{
-    int levels = 0;
-    while (n > 1) {
-        n >>= 1;
-        ++levels;
-    }
-    return 2 * levels + 2;
-}
-
-// Sorts order[lo, hi), all of whose paths agree before byte depth and whose
-// keys hold their chunks at depth: three ways on the chunk, then the equal
-// part one chunk deeper. The two smaller parts are sorted by recursion and
-// the largest by the loop, so the recursion stays within log2(n) calls. A
-// range that keeps splitting badly at one depth (budget spent) goes to
-// std::sort, so no input makes the sort quadratic.
-void SortRange(int lo, int hi, int depth, int budget)
-{
-    for (;;) {
-        if (hi - lo < SMALL_RANGE) {
-            InsertionSort(lo, hi, depth);
-            return;
-        }
-        if (budget == 0) {
-            std::sort(order + lo, order + hi, [depth](int32_t a, int32_t b) {
-                return Before(a, b, depth);
-            });
-            return;
-        }
-        --budget;
-
-        uint64_t pivot = ChoosePivot(lo, hi);
-        // [lo, lt) less, [lt, i) equal, [gt, hi) greater than the pivot.
-        int lt = lo;
-        int i = lo;
-        int gt = hi;
-        while (i < gt) {
-            uint64_t key = keys[i];
-            if (key < pivot) {
-                Swap(lt++, i++);
-            } else if (key > pivot) {
-                Swap(i, --gt);
-            } else {
-                ++i;
+        int limit = firstEnd + CHUNK;  // no difference seen yet
+        constexpr int AHEAD = 8;
+        for (int i = lo + 1; i < hi; ++i) {
+            if (i + AHEAD < hi) {
+                PrefetchPath(order[i + AHEAD], from);
+            }
+            const RecordPath path = table_.Path(order[i]);
+            for (int depth = from; depth < limit; depth += CHUNK) {
+                if (Chunk(path, depth) != first[depth / CHUNK]) {
+                    limit = depth;
+                    break;
+                }
             }
         }
+        return limit > firstEnd ? -1 : limit;
+    }
 
-        // The equal part is finished when the pivot chunk held the end of the
-        // path; otherwise it is sorted one chunk deeper, on fresh keys.
-        bool equalDone = HoldsEnd(pivot);
-        if (lt == lo && gt == hi) {
-            if (equalDone) {
-                SortEqualPaths(lo, hi);
+    void LoadKeys(int lo, int hi, int depth)
+    {
+        constexpr int AHEAD = 8;
+        for (int i = lo; i < hi; ++i) {
+            if (i + AHEAD < hi) {
+                PrefetchPath(order[i + AHEAD], depth);
+            }
+            keys[i] = ChunkOf(order[i], depth);
+        }
+    }
+
+    void InsertionSort(int lo, int hi, int depth)
+    {
+        for (int i = lo + 1; i < hi; ++i) {
+            int32_t moving = order[i];
+            int j = i;
+            for (; j > lo && Before(moving, order[j - 1], depth); --j) {
+                order[j] = order[j - 1];
+            }
+            order[j] = moving;
+        }
+    }
+
+    inline void Swap(int i, int j)
+    {
+        std::swap(order[i], order[j]);
+        std::swap(keys[i], keys[j]);
+    }
+
+    inline uint64_t Median(uint64_t a, uint64_t b, uint64_t c)
+    {
+        return std::max(std::min(a, b), std::min(std::max(a, b), c));
+    }
+
+    uint64_t ChoosePivot(int lo, int hi)
+    {
+        int n = hi - lo;
+        int mid = lo + n / 2;
+        if (n < 64) {
+            return Median(keys[lo], keys[mid], keys[hi - 1]);
+        }
+        int step = n / 8;
+        return Median(Median(keys[lo], keys[lo + step], keys[lo + 2 * step]),
+                      Median(keys[mid - step], keys[mid], keys[mid + step]),
+                      Median(keys[hi - 1 - 2 * step], keys[hi - 1 - step], keys[hi - 1]));
+    }
+
+    // How many bad splits a range of n may take at one depth before it is handed
+    // to std::sort: twice the depth of a balanced split.
+    int RecursionBudget(int n)
+    {
+        int levels = 0;
+        while (n > 1) {
+            n >>= 1;
+            ++levels;
+        }
+        return 2 * levels + 2;
+    }
+
+    // Sorts order[lo, hi), all of whose paths agree before byte depth and whose
+    // keys hold their chunks at depth: three ways on the chunk, then the equal
+    // part one chunk deeper. The two smaller parts are sorted by recursion and
+    // the largest by the loop, so the recursion stays within log2(n) calls. A
+    // range that keeps splitting badly at one depth (budget spent) goes to
+    // std::sort, so no input makes the sort quadratic.
+    void SortRange(int lo, int hi, int depth, int budget)
+    {
+        for (;;) {
+            if (hi - lo < SMALL_RANGE) {
+                InsertionSort(lo, hi, depth);
                 return;
             }
-            // A common prefix: go straight to its end.
-            depth = FirstDifference(lo, hi, depth + CHUNK);
-            if (depth < 0) {
-                SortEqualPaths(lo, hi);
+            if (budget == 0) {
+                std::sort(order + lo, order + hi, [this, depth](int32_t a, int32_t b) {
+                    return Before(a, b, depth);
+                });
                 return;
             }
-            LoadKeys(lo, hi, depth);
-            budget = RecursionBudget(hi - lo);
-            continue;
-        }
-        struct Part {
-            int lo, hi;
-            bool deeper;
-        } parts[3] = {{lo, lt, false}, {lt, gt, true}, {gt, hi, false}};
-        if (equalDone) {
-            SortEqualPaths(lt, gt);
-            parts[1].hi = lt;  // nothing left to do there
-        }
-        std::sort(parts, parts + 3,
-                  [](const Part& a, const Part& b) { return a.hi - a.lo < b.hi - b.lo; });
+            --budget;
 
-        for (int k = 0; k < 2; ++k) {
-            const Part& part = parts[k];
-            if (part.hi - part.lo <= 1) {
+            uint64_t pivot = ChoosePivot(lo, hi);
+            // [lo, lt) less, [lt, i) equal, [gt, hi) greater than the pivot.
+            int lt = lo;
+            int i = lo;
+            int gt = hi;
+            while (i < gt) {
+                uint64_t key = keys[i];
+                if (key < pivot) {
+                    Swap(lt++, i++);
+                } else if (key > pivot) {
+                    Swap(i, --gt);
+                } else {
+                    ++i;
+                }
+            }
+
+            // The equal part is finished when the pivot chunk held the end of the
+            // path; otherwise it is sorted one chunk deeper, on fresh keys.
+            bool equalDone = HoldsEnd(pivot);
+            if (lt == lo && gt == hi) {
+                if (equalDone) {
+                    SortEqualPaths(lo, hi);
+                    return;
+                }
+                // A common prefix: go straight to its end.
+                depth = FirstDifference(lo, hi, depth + CHUNK);
+                if (depth < 0) {
+                    SortEqualPaths(lo, hi);
+                    return;
+                }
+                LoadKeys(lo, hi, depth);
+                budget = RecursionBudget(hi - lo);
                 continue;
             }
-            if (part.deeper) {
-                LoadKeys(part.lo, part.hi, depth + CHUNK);
-                SortRange(part.lo, part.hi, depth + CHUNK, RecursionBudget(part.hi - part.lo));
-            } else {
-                SortRange(part.lo, part.hi, depth, budget);
+            struct Part {
+                int lo, hi;
+                bool deeper;
+            } parts[3] = {{lo, lt, false}, {lt, gt, true}, {gt, hi, false}};
+            if (equalDone) {
+                SortEqualPaths(lt, gt);
+                parts[1].hi = lt;  // nothing left to do there
+            }
+            std::sort(parts, parts + 3,
+                      [](const Part& a, const Part& b) { return a.hi - a.lo < b.hi - b.lo; });
+
+            for (int k = 0; k < 2; ++k) {
+                const Part& part = parts[k];
+                if (part.hi - part.lo <= 1) {
+                    continue;
+                }
+                if (part.deeper) {
+                    LoadKeys(part.lo, part.hi, depth + CHUNK);
+                    SortRange(part.lo, part.hi, depth + CHUNK, RecursionBudget(part.hi - part.lo));
+                } else {
+                    SortRange(part.lo, part.hi, depth, budget);
+                }
+            }
+            const Part& largest = parts[2];
+            lo = largest.lo;
+            hi = largest.hi;
+            if (largest.deeper && hi - lo > 1) {
+                depth += CHUNK;
+                LoadKeys(lo, hi, depth);
+                budget = RecursionBudget(hi - lo);
             }
         }
-        const Part& largest = parts[2];
-        lo = largest.lo;
-        hi = largest.hi;
-        if (largest.deeper && hi - lo > 1) {
-            depth += CHUNK;
-            LoadKeys(lo, hi, depth);
-            budget = RecursionBudget(hi - lo);
-        }
     }
-}
+
+private:
+    const RecordTable& table_;
+    int32_t* order;
+    uint64_t* keys;
+};
 
 }  // namespace
 
@@ -311,13 +317,14 @@ void SortRecords(RecordTable& records)
     if (count <= 1) {
         return;
     }
+    int32_t* order;
+    uint64_t* keys;
     records.SortRoom(&order, &keys);
-    table = &records;
+    Sorter sorter(records, order, keys);
     for (int32_t i = 0; i < count; ++i) {
         order[i] = i;
-        keys[i] = ChunkOf(i, 0);
+        keys[i] = sorter.ChunkOf(i, 0);
     }
-    SortRange(0, count, 0, RecursionBudget(count));
+    sorter.SortRange(0, count, 0, sorter.RecursionBudget(count));
     records.Permute(order);
-    table = nullptr;
 }

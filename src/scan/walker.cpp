@@ -1,13 +1,11 @@
 #include "scan/walker.h"
 
-#include <atomic>
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
 #include <new>
 
-#include "model/app_state.h"
-#include "model/messages.h"
 #include "model/path_order.h"
 #include "scan/checksum.h"
 #include "scan/checksum_pool.h"
@@ -52,32 +50,26 @@ bool IsDotOrDotDot(const wchar_t* name)
     return std::wcscmp(name, L".") == 0 || std::wcscmp(name, L"..") == 0;
 }
 
-std::atomic<int32_t> fileLimit{MAX_FILES};
-
-// Shows the limit message once; every level then leaves its loop.
-void ReportFileLimit()
+// Tells of the limit once; every level then leaves its loop.
+void ReportFileLimit(ScanContext& scan)
 {
-    appState.fileLimitReached.store(1, std::memory_order_relaxed);
-    ShowMessage(MessageKind::Warning, "Too many files",
-                "Error: The maximum number of indexable files has been reached");
+    scan.state.fileLimitReached.store(1, std::memory_order_relaxed);
+    scan.observer.Tell({MessageId::TooManyFiles, 0});
 }
 
 // Memory ran out before the limit: the scan ends as at the limit, keeping
 // the records it has, and says why.
-void ReportMemoryExhausted()
+void ReportMemoryExhausted(ScanContext& scan)
 {
-    appState.memoryExhausted.store(1, std::memory_order_relaxed);
-    appState.fileLimitReached.store(1, std::memory_order_relaxed);
-    char text[160];
-    std::snprintf(text, sizeof text,
-                  "Error: Memory ran out after %d files were recorded; the files after them are not covered",
-                  static_cast<int>(appState.scanFileCount.load(std::memory_order_relaxed)));
-    ShowMessage(MessageKind::Warning, "Out of memory", text);
+    scan.state.memoryExhausted.store(1, std::memory_order_relaxed);
+    scan.state.fileLimitReached.store(1, std::memory_order_relaxed);
+    scan.observer.Tell({MessageId::ScanOutOfMemory, scan.state.scanFileCount.load(std::memory_order_relaxed)});
 }
 
-void CountSkipped()
+// The running sum of the file the walk sums itself, for the panel.
+void ShowRunningSum(void* state, uint32_t sum)
 {
-    appState.scanSkippedCount.fetch_add(1, std::memory_order_relaxed);
+    static_cast<AppState*>(state)->currentChecksum.store(sum, std::memory_order_relaxed);
 }
 
 long ReadHandle(void* source, unsigned char* buffer, size_t size)
@@ -147,13 +139,14 @@ size_t AppendName(WalkPaths& paths, size_t ansiLength, size_t wideLength, const 
 
 // One directory, whose path the buffers hold: ansiLength and wideLength
 // characters, without a trailing backslash.
-void WalkLevel(WalkPaths& paths, size_t ansiLength, size_t wideLength, const DirectoryList& list)
+void WalkLevel(ScanContext& scan, WalkPaths& paths, size_t ansiLength, size_t wideLength, const DirectoryList& list)
 {
+    AppState& state = scan.state;
     if (IsExcluded(paths.ansi, list)) {
         return;
     }
-    appState.scanDirectoryCount.fetch_add(1, std::memory_order_relaxed);
-    PublishText(appState.currentDirectory, STATUS_TEXT_SIZE, paths.ansi);
+    state.scanDirectoryCount.fetch_add(1, std::memory_order_relaxed);
+    state.PublishText(state.currentDirectory, STATUS_TEXT_SIZE, paths.ansi);
     if (wideLength + PATTERN_LENGTH + 1 > WIDE_PATH_SIZE) {
         return;  // cannot be enumerated: counted, no records
     }
@@ -169,16 +162,16 @@ void WalkLevel(WalkPaths& paths, size_t ansiLength, size_t wideLength, const Dir
     if (find == INVALID_HANDLE_VALUE) {
         return;
     }
-    const bool keepDrive = appState.includeDriveLetter.load(std::memory_order_relaxed) != 0;
+    const bool keepDrive = state.includeDriveLetter.load(std::memory_order_relaxed) != 0;
     do {
-        if (appState.fileLimitReached.load(std::memory_order_relaxed) != 0) {
+        if (state.fileLimitReached.load(std::memory_order_relaxed) != 0) {
             break;
         }
-        if (appState.stopRequested.load(std::memory_order_relaxed) != 0) {
+        if (scan.stop.Requested()) {
             break;
         }
-        if (appState.scanFileCount.load(std::memory_order_relaxed) >= fileLimit.load(std::memory_order_relaxed)) {
-            ReportFileLimit();
+        if (state.scanFileCount.load(std::memory_order_relaxed) >= std::min(state.fileLimit, MAX_FILES)) {
+            ReportFileLimit(scan);
             break;
         }
         const bool isDirectory = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
@@ -190,13 +183,13 @@ void WalkLevel(WalkPaths& paths, size_t ansiLength, size_t wideLength, const Dir
         // of it; a folder so skipped is not entered.
         size_t fullLength = AppendName(paths, ansiLength, wideLength, entry.cFileName, keepDrive);
         if (fullLength == 0) {
-            CountSkipped();
+            state.scanSkippedCount.fetch_add(1, std::memory_order_relaxed);
         } else if (isDirectory) {
-            WalkLevel(paths, fullLength, wideLength + 1 + std::wcslen(entry.cFileName), list);
+            WalkLevel(scan, paths, fullLength, wideLength + 1 + std::wcslen(entry.cFileName), list);
             paths.ansi[ansiLength] = '\0';
-            PublishText(appState.currentDirectory, STATUS_TEXT_SIZE, paths.ansi);
+            state.PublishText(state.currentDirectory, STATUS_TEXT_SIZE, paths.ansi);
         } else {
-            CaptureFile(paths.ansi, paths.wide, entry);
+            CaptureFile(scan, paths.ansi, paths.wide, entry);
         }
     } while (FindNextFileW(find, &entry));
     FindClose(find);
@@ -215,13 +208,13 @@ const char* RecordedPath(const char* fullPath, bool includeDriveLetter)
     return fullPath + 2;
 }
 
-uint32_t FileChecksum(const wchar_t* fullPath, unsigned char* block, ChecksumProgress progress, void* context,
-                      FileDigest* digest)
+uint32_t FileChecksum(ScanContext& scan, const wchar_t* fullPath, unsigned char* block, ChecksumProgress progress,
+                      void* context, FileDigest* digest)
 {
     if (digest != nullptr) {
         digest->whole = false;
     }
-    if (appState.calculateChecksums.load(std::memory_order_relaxed) == 0) {
+    if (scan.state.calculateChecksums.load(std::memory_order_relaxed) == 0) {
         return 0;
     }
     // Straight to the system, reading in large blocks: the C library's
@@ -236,30 +229,24 @@ uint32_t FileChecksum(const wchar_t* fullPath, unsigned char* block, ChecksumPro
     if (file == INVALID_HANDLE_VALUE) {
         return 0;
     }
-    const bool sha256 = appState.useSha256.load(std::memory_order_relaxed) != 0;
-    uint32_t sum = ChecksumBlocks(ReadHandle, file, block, progress, context, sha256 ? digest : nullptr);
+    const bool sha256 = scan.state.useSha256.load(std::memory_order_relaxed) != 0;
+    uint32_t sum = ChecksumBlocks(ReadHandle, file, block, progress, context, sha256 ? digest : nullptr, &scan.stop);
     CloseHandle(file);
     return sum;
 }
 
-void SetFileLimit(int32_t limit)
+void StoreChecksum(ScanContext& scan, int32_t slot, uint32_t checksum, const FileDigest* digest)
 {
-    fileLimit.store(limit > 0 && limit < MAX_FILES ? limit : MAX_FILES);
+    RecordTable& table = scan.state.ScanTable;
+    table.Details(slot).checksum = checksum;
+    table.SetDigest(slot, digest != nullptr && digest->whole ? digest->bytes : nullptr);
+    table.MarkChecksumNotTaken(slot, checksum == 0 && scan.stop.Requested());
 }
 
-void StoreChecksum(int32_t slot, uint32_t checksum, const FileDigest* digest)
+void CaptureFile(ScanContext& scan, const char* fullPath, const wchar_t* openPath, const WIN32_FIND_DATAW& entry)
 {
-    FileDetails& details = appState.ScanTable.Details(slot);
-    details.checksum = checksum;
-    appState.ScanTable.SetDigest(slot, digest != nullptr && digest->whole ? digest->bytes : nullptr);
-    const bool stopped = appState.stopRequested.load(std::memory_order_relaxed) != 0;
-    details.reserved = checksum == 0 && stopped ? CHECKSUM_NOT_TAKEN : 0;
-}
-
-void CaptureFile(const char* fullPath, const wchar_t* openPath, const WIN32_FIND_DATAW& entry)
-{
-    const char* recorded =
-        RecordedPath(fullPath, appState.includeDriveLetter.load(std::memory_order_relaxed) != 0);
+    AppState& state = scan.state;
+    const char* recorded = RecordedPath(fullPath, state.includeDriveLetter.load(std::memory_order_relaxed) != 0);
     FileDetails details = {};
     details.attributes = entry.dwFileAttributes;
     details.creationTime = {entry.ftCreationTime.dwLowDateTime, entry.ftCreationTime.dwHighDateTime};
@@ -270,26 +257,26 @@ void CaptureFile(const char* fullPath, const wchar_t* openPath, const WIN32_FIND
     // keeps the record whole even if a caller did not check.
     int32_t slot;
     try {
-        slot = appState.ScanTable.Append(recorded, std::strlen(recorded), details);
+        slot = state.ScanTable.Append(recorded, std::strlen(recorded), details);
     } catch (const std::bad_alloc&) {
-        ReportMemoryExhausted();
+        ReportMemoryExhausted(scan);
         return;
     }
-    if (!QueueChecksum(slot, openPath)) {
-        PublishCurrentFile(recorded, details);
+    if (scan.readers == nullptr || !scan.readers->Queue(slot, openPath)) {
+        state.PublishCurrentFile(recorded, details);
         FileDigest digest;
-        StoreChecksum(slot, FileChecksum(openPath, nullptr, nullptr, nullptr, &digest), &digest);
-        appState.currentChecksum.store(appState.ScanTable.Details(slot).checksum, std::memory_order_relaxed);
+        StoreChecksum(scan, slot, FileChecksum(scan, openPath, nullptr, ShowRunningSum, &state, &digest), &digest);
+        state.currentChecksum.store(state.ScanTable.Details(slot).checksum, std::memory_order_relaxed);
     }
-    appState.scanTotalBytes.fetch_add(details.size, std::memory_order_relaxed);
-    appState.scanFileCount.store(slot + 1, std::memory_order_relaxed);
+    state.scanTotalBytes.fetch_add(details.size, std::memory_order_relaxed);
+    state.scanFileCount.store(slot + 1, std::memory_order_relaxed);
 }
 
-void WalkDirectory(const char* path, const DirectoryList& list)
+void WalkDirectory(ScanContext& scan, const char* path, const DirectoryList& list)
 {
     WalkPaths paths;
     size_t ansiLength = strnlen(path, ANSI_PATH_SIZE - 1);
     std::memcpy(paths.ansi, path, ansiLength);
     paths.ansi[ansiLength] = '\0';
-    WalkLevel(paths, ansiLength, ExtendedPath(paths.ansi, paths.wide), list);
+    WalkLevel(scan, paths, ansiLength, ExtendedPath(paths.ansi, paths.wide), list);
 }

@@ -5,21 +5,19 @@
 #include <cstdio>
 #include <cstring>
 
-#include "model/app_state.h"
-#include "model/messages.h"
 #include "scan/sha256.h"
 #include "sigfile/signature_stream.h"
 
-namespace {
-
-SaveSinkWrapper saveSinkWrapper = nullptr;
-
-void ShowError(const char* text, const char* title)
+const char* FileTitle(const char* path)
 {
-    ShowMessage(MessageKind::Error, title, text);
+    const char* title = path;
+    for (const char* at = path; *at != '\0'; ++at) {
+        if (*at == '\\' || *at == '/' || *at == ':') {
+            title = at + 1;
+        }
+    }
+    return title;
 }
-
-}  // namespace
 
 bool MakeTemporaryFileBeside(const char* path, char* temporary)
 {
@@ -62,7 +60,9 @@ private:
     Sha256 sha_;
 };
 
-SaveError SaveToPath(const char* path, const char* fileTitle)
+}  // namespace
+
+SaveError SaveSignatureFile(AppState& state, const char* path, const char* fileTitle, SaveSinkWrapper wrap)
 {
     char temporary[MAX_PATH];
     if (!MakeTemporaryFileBeside(path, temporary)) {
@@ -76,8 +76,8 @@ SaveError SaveToPath(const char* path, const char* fileTitle)
     SaveError error;
     {
         FileSink sink(file);
-        ByteSink& out = saveSinkWrapper != nullptr ? saveSinkWrapper(sink) : sink;
-        error = SaveSignatureStream(out, fileTitle);
+        ByteSink& out = wrap != nullptr ? wrap(sink) : sink;
+        error = SaveSignatureStream(state, out, fileTitle);
     }
     if (std::fclose(file) != 0 && error == SaveError::None) {
         error = SaveError::Records;
@@ -93,7 +93,9 @@ SaveError SaveToPath(const char* path, const char* fileTitle)
     return error;
 }
 
-LoadError LoadFromPath(const char* path, const char* fileTitle, unsigned char* fileDigest)
+namespace {
+
+LoadError LoadFromPath(AppState& state, const char* path, const char* fileTitle, unsigned char* fileDigest)
 {
     std::FILE* file = std::fopen(path, "rb");
     if (file == nullptr) {
@@ -103,10 +105,10 @@ LoadError LoadFromPath(const char* path, const char* fileTitle, unsigned char* f
     {
         FileSource source(file);
         if (fileDigest == nullptr) {
-            error = LoadSignatureStream(source, fileTitle);
+            error = LoadSignatureStream(state, source, fileTitle);
         } else {
             DigestingSource digesting(source);
-            error = LoadSignatureStream(digesting, fileTitle);
+            error = LoadSignatureStream(state, digesting, fileTitle);
             // The reader stops at the end of the records: whatever is left
             // would be unread bytes, of which a sound file has none.
             unsigned char rest[4096];
@@ -121,29 +123,25 @@ LoadError LoadFromPath(const char* path, const char* fileTitle, unsigned char* f
 
 }  // namespace
 
-void SetSaveSinkWrapper(SaveSinkWrapper wrapper)
+bool SaveSignatureTo(AppState& state, OperationObserver& observer, const char* path, const char* fileTitle)
 {
-    saveSinkWrapper = wrapper;
-}
-
-bool SaveSignatureTo(const char* path, const char* fileTitle)
-{
-    SaveError error = SaveToPath(path, fileTitle);
+    SaveError error = SaveSignatureFile(state, path, fileTitle);
     if (error != SaveError::None) {
-        ShowError(SaveErrorText(error), SAVE_ERROR_TITLE);
+        observer.Tell({MessageId::SaveFailed, static_cast<int64_t>(error)});
         return false;
     }
-    NameSavedSignature(fileTitle);
+    NameSavedSignature(state, fileTitle);
     return true;
 }
 
-bool LoadSignatureFrom(const char* path, const char* fileTitle, unsigned char* fileDigest)
+bool LoadSignatureFrom(AppState& state, OperationObserver& observer, const char* path, const char* fileTitle,
+                       unsigned char* fileDigest)
 {
-    LoadError error = LoadFromPath(path, fileTitle, fileDigest);
+    LoadError error = LoadFromPath(state, path, fileTitle, fileDigest);
     if (error == LoadError::None) {
         return true;
     }
-    ShowError(LoadErrorText(error), LOAD_ERROR_TITLE);
-    ResetSignature(appState.mainWindow.load());
+    observer.Tell({MessageId::LoadFailed, static_cast<int64_t>(error)});
+    ResetSignature(state);
     return false;
 }

@@ -2,26 +2,38 @@
 // messages and the state changes around the portable reader and writer.
 #pragma once
 
+#include "model/app_state.h"
+#include "model/observer.h"
+#include "sigfile/format.h"
+
 class ByteSink;
 
-// Writes the signature to path; the header's name becomes fileTitle. The file
+// Lets a test put its own stream between the save and the file, to make a
+// write fail part way.
+using SaveSinkWrapper = ByteSink& (*)(ByteSink& file);
+
+// Writes the state's signature to path; the header's name becomes fileTitle. The file
 // is written whole under a temporary name beside path and put in its place
 // only once every byte is written and closed, so a save that fails leaves a
 // file that was there before as it was, and the signature keeps its name.
-// True when the file was written; failures are told as messages.
-bool SaveSignatureTo(const char* path, const char* fileTitle);
+// True when the file was written; failures are told to observer.
+bool SaveSignatureTo(AppState& state, OperationObserver& observer, const char* path, const char* fileTitle);
+// The same without a message and without renaming the signature, the
+// written bytes passing through wrap when given.
+SaveError SaveSignatureFile(AppState& state, const char* path, const char* fileTitle, SaveSinkWrapper wrap = nullptr);
 
-// Replaces the signature with the file's. True when a signature was loaded;
-// after a failure's message the state is "No signature loaded". fileDigest,
-// when given, receives the SHA-256 of the file's bytes as they were read.
-bool LoadSignatureFrom(const char* path, const char* fileTitle, unsigned char* fileDigest = nullptr);
+// Replaces the state's signature with the file's. True when a signature was
+// loaded; after a failure's message the state is "No signature loaded".
+// fileDigest, when given, receives the SHA-256 of the file's bytes as they
+// were read.
+bool LoadSignatureFrom(AppState& state, OperationObserver& observer, const char* path, const char* fileTitle,
+                       unsigned char* fileDigest = nullptr);
+
+// The file name and extension of a path, without its folder: the title a
+// signature takes from its file.
+const char* FileTitle(const char* path);
 
 // A fresh temporary file in the folder of path (its full name into
 // temporary, MAX_PATH characters), so that putting it in place of path is a
 // rename on one volume. False when none can be made there.
 bool MakeTemporaryFileBeside(const char* path, char* temporary);
-
-// Lets a test put its own stream between the save and the file, to make a
-// write fail part way. nullptr writes straight to the file.
-using SaveSinkWrapper = ByteSink& (*)(ByteSink& file);
-void SetSaveSinkWrapper(SaveSinkWrapper wrapper);

@@ -287,48 +287,48 @@ SaveError WriteSignature(ByteSink& sink, const SignatureHeader& header, const Di
     return SaveError::None;
 }
 
-LoadError LoadSignatureStream(ByteSource& source, const char* fileTitle)
+LoadError LoadSignatureStream(AppState& state, ByteSource& source, const char* fileTitle)
 {
     SignatureHeader header;
     SignatureTarget target = {&header,
-                              &appState.directoryList,
-                              &appState.LoadedTable,
+                              &state.directoryList,
+                              &state.LoadedTable,
                               MAX_FILES,
-                              appState.includeDriveLetter.load(std::memory_order_relaxed),
-                              appState.calculateChecksums.load(std::memory_order_relaxed),
-                              appState.useSha256.load(std::memory_order_relaxed)};
+                              state.includeDriveLetter.load(std::memory_order_relaxed),
+                              state.calculateChecksums.load(std::memory_order_relaxed),
+                              state.useSha256.load(std::memory_order_relaxed)};
     LoadError error = ReadSignature(source, fileTitle, target);
     if (error != LoadError::None) {
         return error;
     }
     {
-        std::lock_guard<std::mutex> lock(appState.textLock);
-        appState.header = header;
+        std::lock_guard<std::mutex> lock(state.textLock);
+        state.header = header;
     }
-    appState.includeDriveLetter.store(target.includeDriveLetter, std::memory_order_relaxed);
-    appState.calculateChecksums.store(target.calculateChecksums, std::memory_order_relaxed);
-    appState.useSha256.store(target.useSha256, std::memory_order_relaxed);
+    state.includeDriveLetter.store(target.includeDriveLetter, std::memory_order_relaxed);
+    state.calculateChecksums.store(target.calculateChecksums, std::memory_order_relaxed);
+    state.useSha256.store(target.useSha256, std::memory_order_relaxed);
     return LoadError::None;
 }
 
-SaveError SaveSignatureStream(ByteSink& sink, const char* fileTitle)
+SaveError SaveSignatureStream(AppState& state, ByteSink& sink, const char* fileTitle)
 {
     SignatureHeader header;
     {
-        std::lock_guard<std::mutex> lock(appState.textLock);
-        header = appState.header;
+        std::lock_guard<std::mutex> lock(state.textLock);
+        header = state.header;
     }
     SetSignatureName(header, fileTitle);
-    SetSavedLayout(header, appState.directoryList.digestKind == DIGEST_SHA256, appState.LoadedTable.Count());
-    return WriteSignature(sink, header, appState.directoryList, appState.LoadedTable);
+    SetSavedLayout(header, state.directoryList.digestKind == DIGEST_SHA256, state.LoadedTable.Count());
+    return WriteSignature(sink, header, state.directoryList, state.LoadedTable);
 }
 
-void NameSavedSignature(const char* fileTitle)
+void NameSavedSignature(AppState& state, const char* fileTitle)
 {
-    std::lock_guard<std::mutex> lock(appState.textLock);
-    SetSignatureName(appState.header, fileTitle);
-    SetSavedLayout(appState.header, appState.directoryList.digestKind == DIGEST_SHA256,
-                   appState.LoadedTable.Count());
+    std::lock_guard<std::mutex> lock(state.textLock);
+    SetSignatureName(state.header, fileTitle);
+    SetSavedLayout(state.header, state.directoryList.digestKind == DIGEST_SHA256,
+                   state.LoadedTable.Count());
 }
 
 const char* LoadErrorText(LoadError error)

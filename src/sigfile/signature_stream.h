@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "model/app_state.h"
 #include "model/record_table.h"
 #include "model/signature.h"
 #include "sigfile/byte_stream.h"
@@ -47,17 +48,17 @@ void SetSavedLayout(SignatureHeader& header, bool digests, int32_t recordCount);
 // Copies a file title into a header's name, shortened to fit.
 void SetSignatureName(SignatureHeader& header, const char* fileTitle);
 
-// ReadSignature into the shared state: header, directoryList, LoadedTable
+// ReadSignature into the state: header, directoryList, LoadedTable
 // and the two options. On success the new header is published under
 // textLock; on failure the caller puts the state back to "No signature
 // loaded" (the directory list and the table are already partly replaced).
-LoadError LoadSignatureStream(ByteSource& source, const char* fileTitle);
+LoadError LoadSignatureStream(AppState& state, ByteSource& source, const char* fileTitle);
 
-// Writes the shared state's signature under the name fileTitle, in the
+// Writes the state's signature under the name fileTitle, in the
 // layout SetSavedLayout gives it. Leaves the
 // shared state as it is: only a save that has fully succeeded renames the
 // signature, through NameSavedSignature.
-SaveError SaveSignatureStream(ByteSink& sink, const char* fileTitle);
+SaveError SaveSignatureStream(AppState& state, ByteSink& sink, const char* fileTitle);
 
 // The signature now lives in the file with this title.
-void NameSavedSignature(const char* fileTitle);
+void NameSavedSignature(AppState& state, const char* fileTitle);

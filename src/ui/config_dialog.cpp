@@ -4,9 +4,9 @@
 
 #include <cstring>
 
-#include "model/app_state.h"
 #include "scan/directory_rules.h"
 #include "ui/control_ids.h"
+#include "ui/program.h"
 #include "ui/message_box.h"
 #include "ui/shell.h"
 
@@ -195,7 +195,7 @@ INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
 
 void InitConfigDialog(HWND dialog)
 {
-    CentreWindowOver(dialog, appState.mainWindow.load());
+    CentreWindowOver(dialog, mainWindow.load());
 
     // Inserted at fixed positions, which the sorted style does not reorder,
     // so position 0 always means Include.

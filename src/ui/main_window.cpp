@@ -1,9 +1,9 @@
 #include "ui/main_window.h"
 
-#include "model/app_state.h"
 #include "ui/config_dialog.h"
 #include "ui/control_ids.h"
 #include "ui/operation_thread.h"
+#include "ui/program.h"
 #include "ui/result_viewer.h"
 #include "ui/shell.h"
 #include "ui/signature_pickers.h"
@@ -60,10 +60,10 @@ void OnCommand(HWND window, int id)
         ViewResult(window);
         break;
     case IDC_MAIN_CONFIG:
-        DialogBoxParamA(appState.instance, "CONFIG", window, ConfigDialogProc, 0);
+        DialogBoxParamA(programInstance, "CONFIG", window, ConfigDialogProc, 0);
         break;
     case IDC_MAIN_ABOUT:
-        DialogBoxParamA(appState.instance, "AboutBox", window, AboutDialogProc, 0);
+        DialogBoxParamA(programInstance, "AboutBox", window, AboutDialogProc, 0);
         break;
     case IDC_HELP_BUTTON:
         ShowHelpPage(window, HELP_INDEX_PAGE);
@@ -151,6 +151,6 @@ ATOM RegisterMainWindowClass(HINSTANCE instance)
 HWND CreateMainWindow(HINSTANCE instance)
 {
     HWND window = CreateDialogParamA(instance, MAIN_WINDOW_CLASS, nullptr, nullptr, 0);
-    appState.mainWindow.store(window);
+    mainWindow.store(window);
     return window;
 }

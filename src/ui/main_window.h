@@ -12,5 +12,5 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 ATOM RegisterMainWindowClass(HINSTANCE instance);
 
 // Creates the (hidden) main window from its template and keeps its handle in
-// appState.mainWindow.
+// mainWindow.
 HWND CreateMainWindow(HINSTANCE instance);

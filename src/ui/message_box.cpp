@@ -1,6 +1,6 @@
 #include "ui/message_box.h"
 
-#include "model/app_state.h"
+#include "ui/program.h"
 
 int ShowMessageBox(HWND owner, const char* text, const char* title, UINT type)
 {
@@ -23,5 +23,5 @@ int ShowMessageInWindow(MessageKind kind, const char* title, const char* text)
         icon = MB_ICONERROR;
         break;
     }
-    return ShowMessageBox(appState.mainWindow.load(), text, title, MB_OK | icon);
+    return ShowMessageBox(mainWindow.load(), text, title, MB_OK | icon);
 }

@@ -2,10 +2,9 @@
 
 #include <new>
 
-#include "model/app_state.h"
-#include "model/messages.h"
-#include "scan/operation.h"
+#include "operation/operation.h"
 #include "ui/control_ids.h"
+#include "ui/program.h"
 #include "ui/status_panel.h"
 
 namespace {
@@ -31,18 +30,22 @@ void SwitchButtons(HWND window, bool running)
 DWORD WINAPI OperationWorker(LPVOID)
 {
     try {
-        RunOperation();
+        if (appState.operationMode.load() == Create) {
+            CreateSignature(appState, windowObserver, stopToken, OperationOptions());
+        } else {
+            CompareWithSignature(appState, windowObserver, stopToken, OperationOptions());
+        }
     } catch (const std::bad_alloc&) {
         // The tables end a walk cleanly when memory runs out; any other
         // allocation that fails ends the operation here, with a word why.
-        ShowMessage(MessageKind::Warning, "Out of memory", "Error: Out of memory: the operation was abandoned");
+        windowObserver.Tell(MessageId::OperationOutOfMemory);
     } catch (...) {
         // Nothing in the operation throws on purpose; whatever happened, the
         // buttons must come back.
     }
     // The window may be gone (closed during the operation); the post then
     // fails and nobody misses it.
-    PostMessageA(appState.mainWindow.load(), WM_OPERATION_ENDED, 0, 0);
+    PostMessageA(mainWindow.load(), WM_OPERATION_ENDED, 0, 0);
     return 0;
 }
 
@@ -56,7 +59,7 @@ void StartOperation(HWND window)
     if (!appState.workerRunning.compare_exchange_strong(idle, 1)) {
         return;
     }
-    appState.stopRequested.store(0);
+    stopToken.Clear();
     SwitchButtons(window, true);
     SetTimer(window, REFRESH_TIMER, REFRESH_PERIOD_MS, nullptr);
 
@@ -72,7 +75,7 @@ void StartOperation(HWND window)
 
 void RequestStop()
 {
-    appState.stopRequested.store(1);
+    stopToken.Request();
 }
 
 void FinishOperation(HWND window)

@@ -23,6 +23,5 @@ void RequestStop();
 // is Stopped, the panel shows the final figures and the buttons come back.
 void FinishOperation(HWND window);
 
-// Disables the Stop button of window; ResetSignature calls it through its
-// hook, which WinMain installs.
+// Disables the Stop button of window, as start-up and a failed load do.
 void DisableStopButton(HWND window);

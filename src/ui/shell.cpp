@@ -7,9 +7,9 @@
 #include <cstring>
 
 #include "compare/system_folders.h"
-#include "model/app_state.h"
 #include "model/version.h"
 #include "ui/control_ids.h"
+#include "ui/program.h"
 
 OPENFILENAMEA fileDialog;
 
@@ -30,7 +30,7 @@ void FillPickerMembers(HWND owner, char* path, char* fileTitle, const char* filt
 
 INT_PTR OnAboutInitDialog(HWND dialog)
 {
-    CentreWindowOver(dialog, appState.mainWindow.load());
+    CentreWindowOver(dialog, mainWindow.load());
     char text[64];
     std::snprintf(text, sizeof text, "%s %s Build: %s", PRODUCT_NAME, PRODUCT_VERSION,
                   PRODUCT_BUILD);

@@ -1,6 +1,8 @@
 #include "ui/signature_pickers.h"
 
 #include "sigfile/signature_file.h"
+#include "ui/operation_thread.h"
+#include "ui/program.h"
 #include "ui/shell.h"
 
 namespace {
@@ -19,7 +21,7 @@ void SaveSignatureFile(HWND window)
                           SAVE_PICKER_TITLE)) {
         return;
     }
-    SaveSignatureTo(path, fileTitle);
+    SaveSignatureTo(appState, windowObserver, path, fileTitle);
 }
 
 bool LoadSignatureFile(HWND window)
@@ -30,5 +32,10 @@ bool LoadSignatureFile(HWND window)
     if (!ChooseFileToOpen(window, path, fileTitle, SIGNATURE_FILE_FILTER, SIGNATURE_FILE_EXTENSION)) {
         return false;
     }
-    return LoadSignatureFrom(path, fileTitle);
+    if (LoadSignatureFrom(appState, windowObserver, path, fileTitle)) {
+        return true;
+    }
+    // The state is back to "No signature loaded", as at start-up.
+    DisableStopButton(window);
+    return false;
 }

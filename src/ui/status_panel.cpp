@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "model/app_state.h"
 #include "model/panel_format.h"
 #include "ui/control_ids.h"
+#include "ui/program.h"
 
 namespace {
 
@@ -96,9 +96,9 @@ void RefreshStatusPanel(HWND mainWindow)
     }
 
     char text[STATUS_TEXT_SIZE];
-    ReadPublishedText(appState.currentFile, text, sizeof text);
+    appState.ReadPublishedText(appState.currentFile, text, sizeof text);
     SetDlgItemTextA(mainWindow, IDC_MAIN_CURRENT_FILE, text);
-    ReadPublishedText(appState.currentDirectory, text, sizeof text);
+    appState.ReadPublishedText(appState.currentDirectory, text, sizeof text);
     SetDlgItemTextA(mainWindow, IDC_MAIN_CURRENT_DIRECTORY, text);
 
     char size[PANEL_TEXT_SIZE];

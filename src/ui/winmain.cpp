@@ -2,22 +2,13 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "compare/report.h"
-#include "model/app_state.h"
-#include "model/messages.h"
 #include "ui/main_window.h"
-#include "ui/message_box.h"
 #include "ui/operation_thread.h"
-#include "ui/result_viewer.h"
+#include "ui/program.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
 {
-    appState.instance = instance;
-    SetDisableStopButtonHook(DisableStopButton);
-    // The core tells the user in boxes owned by the main window, and the
-    // report of a Compare opens in the user's editor.
-    SetMessageSink(ShowMessageInWindow);
-    SetResultViewer(ViewResult);
+    programInstance = instance;
 
     // The configuration dialog holds a list view; its class must exist
     // before that dialog is built.
@@ -32,7 +23,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
         // Without its window the program could never be ended by the user.
         return 1;
     }
-    ResetSignature(window);
+    ResetSignature(appState);
+    DisableStopButton(window);
     ShowWindow(window, showCommand);
 
     // No IsDialogMessage: Tab, Enter and Esc mean nothing in the main window.

@@ -58,7 +58,7 @@ struct Generator {
     {
         auto bit = [&] { return static_cast<uint32_t>(Below(2)); };
         r.details = {Chance(90) ? 0x20u : 0x21u, {bit(), bit()}, {bit(), bit()},
-                     Chance(90) ? 10 : (uint64_t{1} << 32) + 10, static_cast<uint32_t>(Below(3)), bit() * CHECKSUM_NOT_TAKEN};
+                     Chance(90) ? 10 : (uint64_t{1} << 32) + 10, static_cast<uint32_t>(Below(3)), bit() * NOT_TAKEN};
         r.hasDigest = static_cast<uint8_t>(Below(3));  // 2 is no valid flag: only 1 means a digest
         r.digest[Below(DIGEST_SIZE)] = static_cast<uint8_t>(bit());
     }

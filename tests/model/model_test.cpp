@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "model/app_state.h"
@@ -11,29 +12,28 @@
 // What the panel shows after a failed load or at start-up.
 TEST(AppState, ResetLeavesNoSignatureAndALongTextKeepsItsEnd)
 {
+    auto owner = std::make_unique<AppState>();
+    AppState& appState = *owner;
     std::memset(&appState.header, 0x5A, sizeof appState.header);
     appState.directoryList.count = 3;
-    appState.scanFileCount = appState.stopRequested = appState.calculateChecksums = appState.currentChecksum = 1;
-    PublishText(appState.currentFile, STATUS_TEXT_SIZE, "\\a.txt");
-    static HWND__* disabled = nullptr;  // the window whose Stop button was disabled
-    SetDisableStopButtonHook([](HWND__* window) { disabled = window; });
-    ResetSignature(reinterpret_cast<HWND__*>(&disabled));
-    EXPECT_EQ(disabled, reinterpret_cast<HWND__*>(&disabled));
+    appState.scanFileCount = appState.calculateChecksums = appState.currentChecksum = 1;
+    appState.PublishText(appState.currentFile, STATUS_TEXT_SIZE, "\\a.txt");
+    ResetSignature(appState);
     EXPECT_STREQ(appState.header.name, "No signature loaded");
-    EXPECT_EQ(appState.header.fileCount + appState.directoryList.count + appState.scanFileCount + appState.stopRequested +
+    EXPECT_EQ(appState.header.fileCount + appState.directoryList.count + appState.scanFileCount +
               appState.calculateChecksums + appState.currentChecksum, 0);
     EXPECT_STREQ(appState.currentFile, "None");
 
     // A long text is shortened from the front, keeping its end.
     std::string longPath = "C:" + std::string(300, 'd') + "\\file.txt";
-    PublishText(appState.currentFile, STATUS_TEXT_SIZE, "kept");
-    PublishText(appState.currentDirectory, STATUS_TEXT_SIZE, longPath.c_str());
+    appState.PublishText(appState.currentFile, STATUS_TEXT_SIZE, "kept");
+    appState.PublishText(appState.currentDirectory, STATUS_TEXT_SIZE, longPath.c_str());
     EXPECT_EQ(std::string(appState.currentDirectory), "..." + longPath.substr(longPath.size() - 252));
     EXPECT_STREQ(appState.currentFile, "kept");  // nothing written past the field
     std::string fits(STATUS_TEXT_SIZE - 1, 'x');
-    PublishText(appState.currentFile, STATUS_TEXT_SIZE, fits.c_str());
+    appState.PublishText(appState.currentFile, STATUS_TEXT_SIZE, fits.c_str());
     char shown[STATUS_TEXT_SIZE];  // as the panel reads it back
-    ReadPublishedText(appState.currentFile, shown, sizeof shown);
+    appState.ReadPublishedText(appState.currentFile, shown, sizeof shown);
     EXPECT_EQ(std::string(shown), fits);
 }
 

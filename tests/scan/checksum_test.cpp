@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "compare/report_json.h"
-#include "model/app_state.h"
 #include "scan/checksum.h"
 #include "scan/sha256.h"
 
@@ -20,12 +19,12 @@ uint32_t PlainSum(const unsigned char* bytes, size_t n, uint32_t sum, uint32_t& 
     return sum;
 }
 
-uint32_t ChecksumOf(const std::vector<unsigned char>& bytes, FileDigest* digest = nullptr)
+uint32_t ChecksumOf(const std::vector<unsigned char>& bytes, FileDigest* digest = nullptr, const StopToken* stop = nullptr)
 {
     std::FILE* f = std::tmpfile();
     if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
     std::rewind(f);
-    uint32_t sum = ChecksumStream(f, digest);
+    uint32_t sum = ChecksumStream(f, digest, stop);
     std::fclose(f);
     return sum;
 }
@@ -53,10 +52,8 @@ std::string Digest(const std::string& text) { return Digest(text.data(), text.si
 // every length around the vector width, odd alignments and weights that wrap.
 TEST(Checksum, FilesAndBlocksGiveThePerByteDefinitionUntilAReadErrorOrAStop)
 {
-    appState.stopRequested = 0;
     EXPECT_EQ(ChecksumOf({'a', 'b', 'c'}), 1610u);
     EXPECT_EQ(ChecksumOf({}), 255u);
-    EXPECT_EQ(appState.currentChecksum, 255u);
     std::mt19937 random(7);
     std::vector<unsigned char> data(3 * CHECKSUM_BLOCK_SIZE + 17);
     for (unsigned char& b : data) b = static_cast<unsigned char>(random());
@@ -92,11 +89,14 @@ TEST(Checksum, FilesAndBlocksGiveThePerByteDefinitionUntilAReadErrorOrAStop)
     // The same pass takes the SHA-256 of data read to its end.
     ChecksumOf(data, &digest);
     EXPECT_TRUE(digest.whole && Hex(digest.bytes, SHA256_DIGEST_SIZE) == Digest(data.data(), data.size()));
-    auto stopAfterRead = [](void*, unsigned char* buffer, size_t) -> long { return appState.stopRequested = buffer[0] = 1; };
-    EXPECT_EQ(ChecksumBlocks(stopAfterRead, nullptr, nullptr, nullptr, nullptr, &digest), 0u);
+    StopToken stop;
+    auto stopAfterRead = [](void* s, unsigned char* buffer, size_t) -> long {
+        static_cast<StopToken*>(s)->Request();
+        return buffer[0] = 1;
+    };
+    EXPECT_EQ(ChecksumBlocks(stopAfterRead, &stop, nullptr, nullptr, nullptr, &digest, &stop), 0u);
     EXPECT_FALSE(digest.whole);
-    EXPECT_EQ(ChecksumOf({'a'}), 0u);
-    appState.stopRequested = 0;
+    EXPECT_EQ(ChecksumOf({'a'}, nullptr, &stop), 0u);
 }
 
 class Sha256Paths : public testing::TestWithParam<bool> {

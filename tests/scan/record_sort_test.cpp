@@ -105,14 +105,14 @@ TEST(RecordSort, SortsALargeTable)
 TEST(RecordSort, ATableThatMemoryRanOutOnKeepsItsRecordsAndStillSorts)
 {
     records.Clear(true, true), made.clear();
-    SetRecordMemoryLimit(RecordMemoryInUse() + (3 << 20));
+    records.SetMemoryLimit(records.MemoryUsed() + (3 << 20));
     try {
         for (int i = 0;; ++i) Put("\\d" + std::to_string(i * 7 % 97) + "\\f" + std::to_string(i));
     } catch (const std::bad_alloc&) {
         made.pop_back();
     }
-    SetRecordMemoryLimit(RecordMemoryInUse());
+    records.SetMemoryLimit(records.MemoryUsed());
     EXPECT_GT(made.size(), size_t{RECORDS_PER_BLOCK});
     SortAndCheck();
-    SetRecordMemoryLimit(0);
+    records.SetMemoryLimit(0);
 }

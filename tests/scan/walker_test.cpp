@@ -4,17 +4,15 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
-#include "compare/compare_signatures.h"
-#include "compare/report.h"
 #include "model/app_state.h"
+#include "operation/operation.h"
 #include "scan/checksum.h"
-#include "scan/checksum_pool.h"
-#include "scan/operation.h"
-#include "scan/walker.h"
 #include "support/test_files.h"
 
 namespace {
@@ -34,10 +32,33 @@ std::string Tree(const std::string& name, std::initializer_list<const char*> fil
 
 using Entries = std::vector<std::pair<int, std::string>>;
 
-// Scans the entries (by slot; a path ending in '-' is an Exclude entry) as a
-// Create does, through so many readers (0: as the machine gives), and gives
-// the records as "path size checksum".
-std::set<std::string> Scan(const Entries& entries, int readers = 0, bool driveLetter = false, bool checksums = true)
+// A Create of the entries (by slot; a path ending in '-' is an Exclude
+// entry) through so many readers (0: as the machine gives), or a Compare of
+// them with the signature the last Create left; it writes its report to
+// report (empty: none).
+struct Operations {
+    explicit Operations(AppState& state) : appState(state) {}
+    AppState& appState;
+    MessageRecorder recorder;
+    StopToken stop;
+    std::string report;
+
+    OperationResult operator()(bool compare, const Entries& entries, int readers = 0, bool driveLetter = false,
+                               bool checksums = true);
+    // A Create's records as "path size checksum".
+    std::set<std::string> Scan(const Entries& entries, int readers = 0, bool driveLetter = false, bool checksums = true)
+    {
+        (*this)(false, entries, readers, driveLetter, checksums);
+        std::set<std::string> out;
+        for (int i = 0; i < appState.LoadedTable.Count(); ++i) {
+            const FileRecord r = appState.LoadedTable.Get(i);
+            out.insert(std::string(r.path) + " " + std::to_string(r.details.size) + " " + std::to_string(r.details.checksum));
+        }
+        return out;
+    }
+};
+
+OperationResult Operations::operator()(bool compare, const Entries& entries, int readers, bool driveLetter, bool checksums)
 {
     appState.directoryList = {};
     for (const auto& entry : entries) {
@@ -48,16 +69,10 @@ std::set<std::string> Scan(const Entries& entries, int readers = 0, bool driveLe
     appState.directoryList.count = static_cast<int32_t>(entries.size());
     appState.includeDriveLetter = driveLetter;
     appState.calculateChecksums = checksums;
-    appState.stopRequested = 0;
-    SetChecksumReaderCount(readers);
-    ScanIncludedDirectories();
-    SetChecksumReaderCount(0);
-    std::set<std::string> out;
-    for (int i = 0; i < appState.scanFileCount; ++i) {
-        const FileRecord r = appState.ScanTable.Get(i);
-        out.insert(std::string(r.path) + " " + std::to_string(r.details.size) + " " + std::to_string(r.details.checksum));
-    }
-    return out;
+    appState.checksumReaders = readers;
+    OperationOptions options;
+    options.reportPath = report;
+    return compare ? CompareWithSignature(appState, recorder, stop, options) : CreateSignature(appState, recorder, stop, options);
 }
 
 }  // namespace
@@ -68,14 +83,17 @@ std::set<std::string> Scan(const Entries& entries, int readers = 0, bool driveLe
 // unless it is asked for; files are summed only when asked.
 TEST(Walker, ExcludeDriveLetterChecksumLongPathAndRealSystem32Rules)
 {
+    auto owner = std::make_unique<AppState>();
+    AppState& appState = *owner;
+    Operations run{appState};
     std::string root = Tree("exclusion", {"\\a.txt", "\\Temp\\b.txt", "\\Temp2\\c.txt", "\\TempFiles\\d.txt",
                                           "\\keep\\e.txt", "\\keep\\sub\\f.txt", "\\zz-inside\\g.txt"});
     std::string r = root.substr(2);
-    EXPECT_EQ(Scan({{0, root}, {1, root + "\\zz-inside"}, {7, root + "\\TEMP-"}, {9, root + "\\zz--"}}, 0, false, false),
+    EXPECT_EQ(run.Scan({{0, root}, {1, root + "\\zz-inside"}, {7, root + "\\TEMP-"}, {9, root + "\\zz--"}}, 0, false, false),
               (std::set<std::string>{r + "\\a.txt 3 0", r + "\\keep\\e.txt 3 0", r + "\\keep\\sub\\f.txt 3 0"}));
     EXPECT_EQ(appState.scanDirectoryCount, 3);  // root, keep, keep\sub
     EXPECT_EQ(appState.scanTotalBytes, 9u);
-    EXPECT_EQ(Scan({{0, root + "\\keep"}, {1, root + "\\keep\\sub-"}}, 0, true),
+    EXPECT_EQ(run.Scan({{0, root + "\\keep"}, {1, root + "\\keep\\sub-"}}, 0, true),
               std::set<std::string>{root + "\\keep\\e.txt 3 1610"});
 
     // Paths longer than the records or the walk's buffers are skipped whole,
@@ -89,7 +107,7 @@ TEST(Walker, ExcludeDriveLetterChecksumLongPathAndRealSystem32Rules)
         CloseHandle(CreateFileW((folder + L"\\f.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
         real.insert(path + "\\f.txt 0 255");
     }
-    std::set<std::string> recorded = Scan({{0, deep}}, 0, true);
+    std::set<std::string> recorded = run.Scan({{0, deep}}, 0, true);
     for (const std::string& path : recorded) EXPECT_TRUE(real.count(path) && path.size() <= 299 + 6) << path;
     // Every file whose path fits is reached, however long; the first folder
     // that does not fit is counted once and not entered.
@@ -108,7 +126,7 @@ TEST(Walker, ExcludeDriveLetterChecksumLongPathAndRealSystem32Rules)
     WriteTestFile(wow + "\\twin.txt", "the 32-bit twin");
     WriteTestFile(wow + "\\wow.txt", "x");
     const std::string system32 = "C:\\Windows\\System32\\olvarin-wow64";
-    EXPECT_EQ(Scan({{0, system32}}, 2, true), (std::set<std::string>{system32 + "\\only.txt 3 1610", system32 + "\\twin.txt 2 1058"}));
+    EXPECT_EQ(run.Scan({{0, system32}}, 2, true), (std::set<std::string>{system32 + "\\only.txt 3 1610", system32 + "\\twin.txt 2 1058"}));
 }
 
 // With the limit lowered to two files (the rule is the same at any count), a
@@ -118,53 +136,47 @@ TEST(Walker, AFullTableShowsTheMessageOnlyForAFileBeyondItAndSoDoesMemoryRunning
 {
     std::string root = Tree("limit", {"\\full\\1.txt", "\\full\\2.txt", "\\over\\1.txt", "\\over\\2.txt",
                                       "\\over\\3.txt", "\\after\\4.txt"});
-    SetFileLimit(2);
     for (int run : {0, 1, 2}) {
-        MessageRecorder recorder;
-        if (run == 2) SetRecordMemoryLimit(1);
-        Scan(run == 0 ? Entries{{0, root + "\\full"}} : Entries{{0, root + "\\over"}, {1, root + "\\after"}});
-        SetRecordMemoryLimit(0);
+        auto owner = std::make_unique<AppState>();
+        AppState& appState = *owner;
+        Operations create{appState};
+        appState.fileLimit = 2;
+        if (run == 2) appState.ScanTable.SetMemoryLimit(1);
+        create(false, run == 0 ? Entries{{0, root + "\\full"}} : Entries{{0, root + "\\over"}, {1, root + "\\after"}});
         EXPECT_EQ(appState.scanFileCount, run == 2 ? 0 : 2);
         EXPECT_EQ(appState.fileLimitReached, run == 0 ? 0 : 1);
         EXPECT_EQ(appState.memoryExhausted, run == 2 ? 1 : 0);
         EXPECT_EQ(appState.scanDirectoryCount, run == 0 ? 1 : 2);
         const char* message = run == 0 ? nullptr : run == 1 ? "Too many files|Error: The maximum number of indexable files has been reached"
             : "Out of memory|Error: Memory ran out after 0 files were recorded; the files after them are not covered";
-        EXPECT_EQ(MessageRecorder::shown, message ? std::vector<std::string>{message} : std::vector<std::string>{});
+        EXPECT_EQ(create.recorder.shown, message ? std::vector<std::string>{message} : std::vector<std::string>{});
     }
-    SetFileLimit(0);
 }
 
 namespace {
 
-DWORD WINAPI ScanWithFourReaders(LPVOID folders)
+// Runs the operation on the folders with four readers and stops once all
+// `total` files are captured and the readers sum the first four of the last
+// five (taken in the order captured; the panel names the last one taken)
+// while one waits.
+OperationResult StoppedWhileFourReadersAreBusy(Operations& run, bool compare, const Entries& folders, int32_t total)
 {
-    Scan(*static_cast<const Entries*>(folders), 4);
-    return 0;
-}
-
-// Scans the folders with four readers and stops once all `total` files are
-// captured and the readers sum the first four of the last five (taken in
-// the order captured; the panel names the last one taken) while one waits.
-bool ScanStoppedWhileFourReadersAreBusy(const Entries& folders, int32_t total)
-{
+    AppState& appState = run.appState;
     appState.scanFileCount = 0;  // the last scan's figures do not count
-    HANDLE scan = CreateThread(nullptr, 0, ScanWithFourReaders, const_cast<Entries*>(&folders), 0, nullptr);
+    run.stop.Clear();
+    OperationResult result;
+    std::thread scan([&] { result = run(compare, folders, 4); });
     bool busy = WaitUntil([&] {
         char shown[STATUS_TEXT_SIZE];
-        ReadPublishedText(appState.currentFile, shown, sizeof shown);
+        appState.ReadPublishedText(appState.currentFile, shown, sizeof shown);
         return appState.scanFileCount == total && appState.currentChecksum != 0 &&
                std::string(shown) == appState.ScanTable.Get(total - 2).path;
     });
-    appState.stopRequested = 1;
-    return WaitForSingleObject(scan, 10000) == WAIT_OBJECT_0 && CloseHandle(scan) && busy;
-}
-
-std::string Report()
-{
-    std::string path = MakeTestFolder("report") + "\\report.txt";
-    EXPECT_TRUE(WriteResultFile(path.c_str()));
-    return ReadWholeFile(path);
+    run.stop.Request();
+    scan.join();
+    run.stop.Clear();
+    EXPECT_TRUE(busy && result.stopped);
+    return result;
 }
 
 }  // namespace
@@ -183,10 +195,13 @@ TEST(Walker, ParallelReadersRecordWhatOneReaderRecordsAndAStopLeavesNoFalseCheck
     }
     WriteTestFile(root + "\\held.txt", "abc");  // held without sharing: checksum 0
     HANDLE holder = CreateFileA((root + "\\held.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    auto owner = std::make_unique<AppState>();
+    AppState& appState = *owner;
+    Operations run{appState};
     std::vector<FileRecord> records[2];
     for (int readers : {1, 4}) {
-        Scan({{0, root}}, readers);
-        for (int32_t i = 0; i < appState.ScanTable.Count(); ++i) records[readers > 1].push_back(appState.ScanTable.Get(i));
+        run(false, {{0, root}}, readers);
+        for (int32_t i = 0; i < appState.LoadedTable.Count(); ++i) records[readers > 1].push_back(appState.LoadedTable.Get(i));
     }
     CloseHandle(holder);
     ASSERT_EQ(records[0].size(), 301u);
@@ -202,18 +217,15 @@ TEST(Walker, ParallelReadersRecordWhatOneReaderRecordsAndAStopLeavesNoFalseCheck
         std::FILE* f = std::fopen((both[1].second + "\\big" + std::to_string(i)).c_str(), "wb");
         EXPECT_TRUE(f && std::fputs("big", f) >= 0 && !std::fseek(f, 512 << 20, SEEK_SET) && std::fputs("big", f) >= 0 && !std::fclose(f));
     }
-    MessageRecorder recorder;
     // A stopped Create keeps true checksums or 0: a full Compare finds nothing.
-    ASSERT_TRUE(ScanStoppedWhileFourReadersAreBusy(both, 306));
-    PublishNewSignature();
-    Scan(both, 4);
-    EXPECT_FALSE(FindScanDifferences());
+    StoppedWhileFourReadersAreBusy(run, false, both, 306);
+    EXPECT_FALSE(run(true, both, 4).differences);
     // A stopped Compare against the full signature lists nothing but its Stop.
-    PublishNewSignature();
-    ASSERT_TRUE(ScanStoppedWhileFourReadersAreBusy(both, 306));
-    ASSERT_TRUE(FindScanDifferences());
-    EXPECT_EQ(Report(), "**** Olvarin Result file V1.3 build 1001 ****\r\n\r\n"
-                        "**** Compare stopped before the end: files not reached are listed as missing ****\r\n");
+    run(false, both, 4);
+    run.report = MakeTestFolder("report") + "\\report.txt";
+    ASSERT_TRUE(StoppedWhileFourReadersAreBusy(run, true, both, 306).differences);
+    EXPECT_EQ(ReadWholeFile(run.report), "**** Olvarin Result file V1.3 build 1001 ****\r\n\r\n"
+                                         "**** Compare stopped before the end: files not reached are listed as missing ****\r\n");
 }
 
 // Names the ANSI code page lacks are reached by their true names, recorded
@@ -229,23 +241,45 @@ TEST(Walker, NamesOutsideTheCodePageAreSummedAndEntriesTooLongToRecordAreTold)
     ASSERT_TRUE(CreateDirectoryW((wide + L"\\Ωmega").c_str(), nullptr));
     for (const wchar_t* name : {L"\\日本.txt", L"\\café.txt", L"\\Ωmega\\in.txt"}) WriteTestFile(wide + name, "abc");
     WriteTestFile(wide + L"\\中文.txt", "");
-    MessageRecorder recorder;
-    EXPECT_EQ(Scan({{0, root}}), (std::set<std::string>{r + "\\??.txt 3 1610", r + "\\??.txt 0 255", r + "\\caf\xE9.txt 3 1610",
+    auto owner = std::make_unique<AppState>();
+    AppState& appState = *owner;
+    Operations run{appState};
+    EXPECT_EQ(run.Scan({{0, root}}), (std::set<std::string>{r + "\\??.txt 3 1610", r + "\\??.txt 0 255", r + "\\caf\xE9.txt 3 1610",
                                                        r + "\\Omega\\in.txt 3 1610"}));
-    PublishNewSignature();
-    ReportSkippedEntries();
-    EXPECT_EQ(MessageRecorder::shown, std::vector<std::string>{"Files not recorded|Files or folders not recorded "
-                                                               "because their paths are longer than 299 characters: 1"});
-    Scan({{0, root}});
-    ASSERT_TRUE(FindScanDifferences());
-    EXPECT_EQ(Report(), "**** Olvarin Result file V1.3 build 1001 ****\r\n\r\n**** Files or folders not checked because "
+    EXPECT_EQ(run.recorder.shown, std::vector<std::string>{"Files not recorded|Files or folders not recorded "
+                                                           "because their paths are longer than 299 characters: 1"});
+    run.report = MakeTestFolder("report") + "\\report.txt";
+    ASSERT_TRUE(run(true, {{0, root}}).differences);
+    EXPECT_EQ(ReadWholeFile(run.report), "**** Olvarin Result file V1.3 build 1001 ****\r\n\r\n**** Files or folders not checked because "
                         "their paths are longer than 299 characters: 1 ****\r\n");
 
     WriteTestFile(wide + L"\\日本.txt", "abd");
-    Scan({{0, root}});
-    ASSERT_TRUE(FindScanDifferences());
+    ASSERT_TRUE(run(true, {{0, root}}).differences);
     ASSERT_EQ(appState.differenceTable.entryCount, 1);
     EXPECT_EQ(appState.differenceTable.entries[0].kind, Checksum);
     EXPECT_EQ(std::string(appState.ScanTable.Get(appState.differenceTable.entries[0].scanIndex).path), r + "\\??.txt");
-    EXPECT_EQ(MessageRecorder::shown.size(), 1u);
+    EXPECT_EQ(run.recorder.shown.size(), 1u);
+}
+
+// Two Creates at once, on two threads in one process, each on its own
+// state with its own readers: each records its own tree, whole.
+TEST(Walker, TwoCreatesAtOnceOnTwoThreadsEachRecordTheirOwnTree)
+{
+    std::string roots[2];
+    std::set<std::string> expected[2], got[2];
+    for (int t = 0; t < 2; ++t) {
+        roots[t] = MakeTestFolder(t == 0 ? "two-a" : "two-b");
+        MakeFolder(roots[t] + "\\d");
+        for (int i = 0; i < 400 + 100 * t; ++i) {
+            std::string name = (i % 2 ? "\\d\\f" : "\\f") + std::to_string(i);
+            WriteTestFile(roots[t] + name, "abc");
+            expected[t].insert(roots[t].substr(2) + name + " 3 1610");
+        }
+    }
+    std::unique_ptr<AppState> owners[2] = {std::make_unique<AppState>(), std::make_unique<AppState>()};
+    std::thread creates[2];
+    for (int t = 0; t < 2; ++t) creates[t] = std::thread([&, t] { got[t] = Operations{*owners[t]}.Scan({{0, roots[t]}}, 2); });
+    for (std::thread& create : creates) create.join();
+    EXPECT_EQ(got[0], expected[0]);
+    EXPECT_EQ(got[1], expected[1]);
 }

@@ -2,9 +2,11 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
 #include "model/app_state.h"
+#include "operation/wording.h"
 #include "sigfile/byte_stream.h"
 #include "sigfile/signature_file.h"
 #include "support/test_files.h"
@@ -31,10 +33,11 @@ struct BreakingSink : ByteSink {
 TEST(SignatureFile, AFailedSaveLeavesTheOldFileAndTheNameAsTheyWereAndNothingBehind)
 {
     folder = MakeTestFolder("safe-save");
-    ResetSignature(nullptr);
+    auto owner = std::make_unique<AppState>();
+    AppState& appState = *owner;
+    ResetSignature(appState);
     for (int i = 0; i < 3000; ++i) appState.LoadedTable.Append(("\\f" + std::to_string(100000 + i).substr(1)).c_str(), 7, {});
     WriteTestFile(folder + "\\kept.sig", "the old file");
-    MessageRecorder recorder;
     const struct { const char* name; size_t goodBytes; const char* message; } cases[] = {
         {"no such folder\\kept.sig", 0, "Error: Could not create the signature file"},
         {"kept.sig", 100, "Error: Could not write signature info to file"},
@@ -43,16 +46,15 @@ TEST(SignatureFile, AFailedSaveLeavesTheOldFileAndTheNameAsTheyWereAndNothingBeh
     };
     for (const auto& c : cases) {
         breaking.left = c.goodBytes;
-        SetSaveSinkWrapper(c.goodBytes == 0 ? nullptr : +[](ByteSink& file) -> ByteSink& {
+        const SaveSinkWrapper wrap = +[](ByteSink& file) -> ByteSink& {
             breaking.file = &file;
             return breaking;
-        });
-        SaveSignatureTo((folder + "\\" + c.name).c_str(), "kept.sig");
-        EXPECT_EQ(MessageRecorder::shown.back(), std::string("Error creating signature file|") + c.message);
+        };
+        SaveError error = SaveSignatureFile(appState, (folder + "\\" + c.name).c_str(), "kept.sig", c.goodBytes ? wrap : nullptr);
+        EXPECT_EQ(WindowWording({MessageId::SaveFailed, static_cast<int64_t>(error)}).text, c.message);
         EXPECT_EQ(ReadWholeFile(folder + "\\kept.sig"), "the old file");
         EXPECT_STREQ(appState.header.name, "No signature loaded");
         WIN32_FIND_DATAA left;
         EXPECT_EQ(FindFirstFileA((folder + "\\sig*").c_str(), &left), INVALID_HANDLE_VALUE) << left.cFileName;
     }
-    SetSaveSinkWrapper(nullptr);
 }

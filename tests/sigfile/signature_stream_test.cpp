@@ -240,9 +240,8 @@ TEST(SignatureRead, ARecordCutShortByTheEndKeepsWhatArrivedButAReadErrorFails)
     EXPECT_EQ(Read(inLegacy)->error, LoadError::LegacyRecord);
     Loaded starved;
     MemorySource source(current.data(), current.size());
-    SetRecordMemoryLimit(1);
+    starved.records.SetMemoryLimit(1);
     EXPECT_EQ(ReadSignature(source, "title.sig", starved.target), LoadError::OutOfMemory);
-    SetRecordMemoryLimit(0);
 }
 
 TEST(SignatureWrite, EachFailureIsToldByThePartItStruck)
@@ -266,55 +265,57 @@ TEST(SignatureWrite, EachFailureIsToldByThePartItStruck)
 
 namespace {
 
-Bytes Save(const char* title)
+Bytes Save(AppState& appState, const char* title)
 {
     MemorySink sink;
-    EXPECT_EQ(SaveSignatureStream(sink, title), SaveError::None);
+    EXPECT_EQ(SaveSignatureStream(appState, sink, title), SaveError::None);
     return sink.bytes();
 }
 
-LoadError Load(const Bytes& bytes)  // through a real file, as the program reads one
+LoadError Load(AppState& appState, const Bytes& bytes)  // through a real file, as the program reads one
 {
     std::FILE* file = std::fopen("signature_stream_test.sig", "wb");
     std::fclose((std::fwrite(bytes.data(), 1, bytes.size(), file), file));
     FileSource source(file = std::fopen("signature_stream_test.sig", "rb"));
-    LoadError error = LoadSignatureStream(source, "loaded.sig");
+    LoadError error = LoadSignatureStream(appState, source, "loaded.sig");
     std::fclose(file), std::remove("signature_stream_test.sig");
     return error;
 }
 
 }  // namespace
 
-// Through the shared state: a legacy file saved again keeps the options as
+// Through the signature state: a legacy file saved again keeps the options as
 // loaded, and a save leaves the state's name alone (the caller renames once
 // the file is in place). After a failed load a save writes no old record.
 TEST(SignatureState, LegacyFilesSaveAsTheCurrentLayoutAndAFailedLoadLeavesNoRecord)
 {
-    ResetSignature(nullptr);
+    auto owner = std::make_unique<AppState>();
+    AppState& appState = *owner;
+    ResetSignature(appState);
     // Layout 0 says "drive letter included" with a zero and has no checksum
     // option, so that one stays as it was; its directories move over, with
     // the options in force, so that saving it again keeps them.
     SignatureBytes legacy(OLD);  // its flag 1: no drive letter
     legacy.legacy = {2, {"C:\\old", "C:\\old\\skip"}, {Include, Exclude}};
-    ASSERT_EQ(Load(legacy.Bytes()), LoadError::None);
+    ASSERT_EQ(Load(appState, legacy.Bytes()), LoadError::None);
     EXPECT_EQ(appState.includeDriveLetter, 0);
     legacy.header.legacyDriveLetterFlag = 0;
     appState.calculateChecksums = 1;
-    ASSERT_EQ(Load(legacy.Record("C:\\old\\a", 1).Bytes()), LoadError::None);
+    ASSERT_EQ(Load(appState, legacy.Record("C:\\old\\a", 1).Bytes()), LoadError::None);
     EXPECT_EQ(appState.includeDriveLetter + appState.calculateChecksums, 2);
     DirectoryList list{2, 1, 1, {"C:\\old", "C:\\old\\skip"}, DIGEST_NONE, 0, {Include, Exclude}};
     EXPECT_EQ(std::memcmp(&appState.directoryList, &list, sizeof list), 0);
     FileRecord first = {"C:\\old\\a", DetailsFor(1), 0, {}}, loaded = appState.LoadedTable.Get(0);
     EXPECT_EQ(std::memcmp(&loaded, &first, sizeof first), 0);
-    const Bytes bytes = Save("again.sig");
+    const Bytes bytes = Save(appState, "again.sig");
     EXPECT_STREQ(appState.header.name, "loaded.sig");
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(Save(std::string(300, 't').c_str()).data()) + 50), std::string(257, 't'));
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(Save(appState, std::string(300, 't').c_str()).data()) + 50), std::string(257, 't'));
     EXPECT_EQ(bytes.size(), CURRENT_RECORDS_OFFSET + 4 + 8 + 36);
     EXPECT_EQ(bytes[offsetof(SignatureHeader, layoutVersion)], NEW);
 
-    ASSERT_EQ(Load(Sig(NEW, 0, 31).Bytes()), LoadError::CorruptDirectories);
-    ResetSignature(nullptr);
-    EXPECT_EQ(Save("after.sig").size(), CURRENT_RECORDS_OFFSET);
+    ASSERT_EQ(Load(appState, Sig(NEW, 0, 31).Bytes()), LoadError::CorruptDirectories);
+    ResetSignature(appState);
+    EXPECT_EQ(Save(appState, "after.sig").size(), CURRENT_RECORDS_OFFSET);
 }
 
 // Up to 100,000 records a signature is saved in layout 1 or 2 as always;
@@ -322,7 +323,9 @@ TEST(SignatureState, LegacyFilesSaveAsTheCurrentLayoutAndAFailedLoadLeavesNoReco
 // calling the rest damage. Each comes back byte for byte, digests included.
 TEST(SignatureState, LayoutsRoundTripByteForByteAndLayout3OnlyPastTheClassicLimit)
 {
-    ResetSignature(nullptr);
+    auto owner = std::make_unique<AppState>();
+    AppState& appState = *owner;
+    ResetSignature(appState);
     for (int records : {3, MAX_CLASSIC_FILES, MAX_CLASSIC_FILES + 1}) {
         for (uint8_t digests : {0, 1}) {
             SignatureBytes sig = records > MAX_CLASSIC_FILES ? Sig(BIG, 0, 0, digests) : SignatureBytes(digests ? SHA : NEW);
@@ -332,9 +335,9 @@ TEST(SignatureState, LayoutsRoundTripByteForByteAndLayout3OnlyPastTheClassicLimi
                                       : "\\d" + std::to_string(i % 50) + "\\f" + std::to_string(i), i);
             const Bytes bytes = sig.Bytes();
             MemorySource source(bytes.data(), bytes.size());
-            ASSERT_EQ(LoadSignatureStream(source, "stored name"), LoadError::None);
+            ASSERT_EQ(LoadSignatureStream(appState, source, "stored name"), LoadError::None);
             EXPECT_EQ(appState.calculateChecksums + appState.useSha256, digests ? 2 : 0);
-            EXPECT_EQ(Save("stored name"), bytes) << records << " " << int{digests};
+            EXPECT_EQ(Save(appState, "stored name"), bytes) << records << " " << int{digests};
             EXPECT_EQ(bytes[offsetof(SignatureHeader, layoutVersion)],
                       records > MAX_CLASSIC_FILES ? BIG : digests ? SHA : NEW);
         }

@@ -17,7 +17,7 @@ bool Same(const FileTime& a, const FileTime& b) { return std::memcmp(&a, &b, siz
 int32_t Details(const FileRecord& s, const FileRecord& l, ContentCheck content)
 {
     const FileDetails &a = s.details, &b = l.details;
-    bool stopped = a.reserved == CHECKSUM_NOT_TAKEN, sums = content != ContentCheck::None;
+    bool stopped = a.reserved == NOT_TAKEN, sums = content != ContentCheck::None;
     if (a.size != b.size) return Size;
     if (sums && !stopped && a.checksum != b.checksum && b.checksum != 0) return Checksum;
     bool digestLost = s.hasDigest != 1 || std::memcmp(s.digest, l.digest, DIGEST_SIZE) != 0;
@@ -62,5 +62,5 @@ void ReferenceWalk(const std::vector<FileRecord>& scan, const std::vector<FileRe
 void FillTable(RecordTable& table, const std::vector<FileRecord>& records)
 {
     table.Clear(true, true);
-    for (const FileRecord& record : records) table.Append(record);
+    for (const FileRecord& record : records) table.MarkChecksumNotTaken(table.Append(record), record.details.reserved == NOT_TAKEN);
 }

@@ -11,5 +11,8 @@
 void ReferenceWalk(const std::vector<FileRecord>& scan, const std::vector<FileRecord>& loaded, ContentCheck content,
                    DifferenceTable& table);
 
-// A table of these records, digests kept.
+// In a test's records, reserved stands for the scan's mark of a checksum never taken.
+constexpr uint32_t NOT_TAKEN = 1;
+
+// A table of these records, digests kept, marks too.
 void FillTable(RecordTable& table, const std::vector<FileRecord>& records);

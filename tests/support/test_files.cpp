@@ -6,7 +6,7 @@
 #include <iterator>
 #include <stdexcept>
 
-#include "model/messages.h"
+#include "operation/wording.h"
 
 namespace {
 
@@ -81,15 +81,8 @@ std::string ReadWholeFile(const std::string& path)
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-std::vector<std::string> MessageRecorder::shown;
-
-MessageRecorder::MessageRecorder()
+void MessageRecorder::Tell(const Message& message)
 {
-    shown.clear();
-    SetMessageSink([](MessageKind, const char* title, const char* text) {
-        shown.push_back(std::string(title) + "|" + text);
-        return IDOK;
-    });
+    const Wording wording = WindowWording(message);
+    shown.push_back(wording.title + "|" + wording.text);
 }
-
-MessageRecorder::~MessageRecorder() { SetMessageSink(nullptr); }

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "model/observer.h"
+
 // A fresh, empty folder below the test material root (OLVARIN_TEST_TMP, a
 // Linux path in the build folder, reached through drive Z:).
 std::string MakeTestFolder(const std::string& name);
@@ -30,10 +32,9 @@ inline bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000
 bool UnderWow64();
 std::string SystemFolder(const char* system, const char* name);
 
-// Records, while it lives, what the code under test tells its user (as
-// "title|text"), in place of any front end.
-struct MessageRecorder {
-    MessageRecorder();
-    ~MessageRecorder();
-    static std::vector<std::string> shown;
+// Records what the code under test tells its user, as "title|text" in the
+// window program's words, in place of any front end.
+struct MessageRecorder : OperationObserver {
+    void Tell(const Message& message) override;
+    std::vector<std::string> shown;
 };

@@ -1,0 +1,22 @@
+// Accept: takes exactly the differences that a reviewed JSON Lines report
+// lists into the signature file it was made against, and nothing else.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "model/app_state.h"
+#include "model/observer.h"
+
+struct AcceptResult {
+    bool accepted = false;  // else told why, and the file is as it was
+    int64_t counts[3] = {0, 0, 0};  // added, removed, changed
+    std::string backupPath;          // where the previous file was kept
+};
+
+// Loads signaturePath into state, checks the report at reportPath against
+// it (sound JSON Lines, made from this very file, complete, every line's
+// old values the signature's), keeps the file as signaturePath.bak and
+// saves the signature with the changes applied.
+AcceptResult AcceptReport(AppState& state, OperationObserver& observer, const std::string& signaturePath,
+                          const std::string& reportPath);
