@@ -113,6 +113,7 @@ bool WriteJsonReport(const AppState& state, OperationObserver& observer, const J
     if (toStandardOutput) {
         return !writer.failed;
     }
+    writer.failed = !FlushToDisk(out) || writer.failed;
     writer.failed = std::fclose(out) != 0 || writer.failed;
     if (writer.failed || !MoveFileExA(temporary, target.path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         DeleteFileA(temporary);

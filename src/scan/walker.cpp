@@ -170,10 +170,6 @@ void WalkLevel(ScanContext& scan, WalkPaths& paths, size_t ansiLength, size_t wi
         if (scan.stop.Requested()) {
             break;
         }
-        if (state.scanFileCount.load(std::memory_order_relaxed) >= std::min(state.fileLimit, MAX_FILES)) {
-            ReportFileLimit(scan);
-            break;
-        }
         const bool isDirectory = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         if (isDirectory && IsDotOrDotDot(entry.cFileName)) {
             continue;
@@ -188,6 +184,11 @@ void WalkLevel(ScanContext& scan, WalkPaths& paths, size_t ansiLength, size_t wi
             WalkLevel(scan, paths, fullLength, wideLength + 1 + std::wcslen(entry.cFileName), list);
             paths.ansi[ansiLength] = '\0';
             state.PublishText(state.currentDirectory, STATUS_TEXT_SIZE, paths.ansi);
+        } else if (state.scanFileCount.load(std::memory_order_relaxed) >= std::min(state.fileLimit, MAX_FILES)) {
+            // Only a file that would be recorded past the limit cuts the
+            // scan short: a scan of exactly the limit's files is whole.
+            ReportFileLimit(scan);
+            break;
         } else {
             CaptureFile(scan, paths.ansi, paths.wide, entry);
         }

@@ -1,6 +1,7 @@
 #include "sigfile/signature_file.h"
 
 #include <windows.h>
+#include <io.h>
 
 #include <cstdio>
 #include <cstring>
@@ -17,6 +18,12 @@ const char* FileTitle(const char* path)
         }
     }
     return title;
+}
+
+bool FlushToDisk(std::FILE* file)
+{
+    return std::fflush(file) == 0 &&
+           FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)))) != 0;
 }
 
 bool MakeTemporaryFileBeside(const char* path, char* temporary)
@@ -78,6 +85,9 @@ SaveError SaveSignatureFile(AppState& state, const char* path, const char* fileT
         FileSink sink(file);
         ByteSink& out = wrap != nullptr ? wrap(sink) : sink;
         error = SaveSignatureStream(state, out, fileTitle);
+    }
+    if (error == SaveError::None && !FlushToDisk(file)) {
+        error = SaveError::Records;
     }
     if (std::fclose(file) != 0 && error == SaveError::None) {
         error = SaveError::Records;

@@ -2,6 +2,8 @@
 // messages and the state changes around the portable reader and writer.
 #pragma once
 
+#include <cstdio>
+
 #include "model/app_state.h"
 #include "model/observer.h"
 #include "sigfile/format.h"
@@ -32,6 +34,10 @@ bool LoadSignatureFrom(AppState& state, OperationObserver& observer, const char*
 // The file name and extension of a path, without its folder: the title a
 // signature takes from its file.
 const char* FileTitle(const char* path);
+
+// Writes what the stream holds through to the disk, so that a file renamed
+// into place after it survives a power cut whole. False when it cannot.
+bool FlushToDisk(std::FILE* file);
 
 // A fresh temporary file in the folder of path (its full name into
 // temporary, MAX_PATH characters), so that putting it in place of path is a

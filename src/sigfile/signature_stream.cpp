@@ -5,6 +5,8 @@
 #include <new>
 
 #include "model/app_state.h"
+#include "model/path_order.h"
+#include "scan/record_sort.h"
 
 namespace {
 
@@ -249,8 +251,24 @@ LoadError ReadSignature(ByteSource& source, const char* fileTitle, SignatureTarg
     }
 
     target.records->Clear(target.useSha256 != 0);
-    return header.layoutVersion != LAYOUT_LEGACY ? ReadRecords(source, target)
-                                                 : ReadLegacyRecords(source, target);
+    error = header.layoutVersion != LAYOUT_LEGACY ? ReadRecords(source, target) : ReadLegacyRecords(source, target);
+    return error == LoadError::None ? PutInPathOrder(*target.records) : error;
+}
+
+LoadError PutInPathOrder(RecordTable& records)
+{
+    for (int32_t i = 1; i < records.Count(); ++i) {
+        if (ComparePaths(records.Path(i - 1), records.Path(i)) > 0) {
+            try {
+                SortRecords(records);
+            } catch (const std::bad_alloc&) {
+                return LoadError::OutOfMemory;
+            }
+            records.DropSortRoom();
+            break;
+        }
+    }
+    return LoadError::None;
 }
 
 SaveError WriteSignature(ByteSink& sink, const SignatureHeader& header, const DirectoryList& list,

@@ -130,23 +130,25 @@ TEST(Walker, ExcludeDriveLetterChecksumLongPathAndRealSystem32Rules)
 }
 
 // With the limit lowered to two files (the rule is the same at any count), a
-// walk goes on into directories after it but records nothing more. Memory
-// that runs out ends the walk the same way, with its own message, once.
+// walk that is exactly full is whole, however many folders follow; a file
+// past it ends the walk. Memory that runs out ends the walk the same way,
+// with its own message, once.
 TEST(Walker, AFullTableShowsTheMessageOnlyForAFileBeyondItAndSoDoesMemoryRunningOut)
 {
     std::string root = Tree("limit", {"\\full\\1.txt", "\\full\\2.txt", "\\over\\1.txt", "\\over\\2.txt",
-                                      "\\over\\3.txt", "\\after\\4.txt"});
+                                      "\\over\\3.txt", "\\after\\4.txt", "\\empty\\none\\5.txt"});
+    DeleteFileA((root + "\\empty\\none\\5.txt").c_str());
     for (int run : {0, 1, 2}) {
         auto owner = std::make_unique<AppState>();
         AppState& appState = *owner;
         Operations create{appState};
         appState.fileLimit = 2;
         if (run == 2) appState.ScanTable.SetMemoryLimit(1);
-        create(false, run == 0 ? Entries{{0, root + "\\full"}} : Entries{{0, root + "\\over"}, {1, root + "\\after"}});
+        create(false, run == 0 ? Entries{{0, root + "\\full"}, {1, root + "\\empty"}} : Entries{{0, root + "\\over"}, {1, root + "\\after"}});
         EXPECT_EQ(appState.scanFileCount, run == 2 ? 0 : 2);
         EXPECT_EQ(appState.fileLimitReached, run == 0 ? 0 : 1);
         EXPECT_EQ(appState.memoryExhausted, run == 2 ? 1 : 0);
-        EXPECT_EQ(appState.scanDirectoryCount, run == 0 ? 1 : 2);
+        EXPECT_EQ(appState.scanDirectoryCount, run == 0 ? 3 : 2);
         const char* message = run == 0 ? nullptr : run == 1 ? "Too many files|Error: The maximum number of indexable files has been reached"
             : "Out of memory|Error: Memory ran out after 0 files were recorded; the files after them are not covered";
         EXPECT_EQ(create.recorder.shown, message ? std::vector<std::string>{message} : std::vector<std::string>{});

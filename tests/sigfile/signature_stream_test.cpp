@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "model/app_state.h"
+#include "model/path_order.h"
 #include "sigfile/signature_stream.h"
 
 namespace {
@@ -244,6 +245,21 @@ TEST(SignatureRead, ARecordCutShortByTheEndKeepsWhatArrivedButAReadErrorFails)
     EXPECT_EQ(ReadSignature(source, "title.sig", starved.target), LoadError::OutOfMemory);
 }
 
+// Records out of path order are put in order as they load, digests with
+// them; records of one path keep the file's order.
+TEST(SignatureRead, RecordsOutOfPathOrderArePutInOrderKeepingEqualPathsAsStored)
+{
+    SignatureBytes sig(SHA);
+    auto loaded = Read(sig.Record("\\b", 1).Record("\\A", 2).Record("\\a", 3).Record("\\c", 4).Bytes());
+    ASSERT_EQ(loaded->error, LoadError::None);
+    std::string order;
+    for (int32_t i = 0; i < loaded->records.Count(); ++i) {
+        const FileRecord r = loaded->records.Get(i);
+        order += std::string(r.path) + std::to_string(r.details.checksum ^ 0xC0DE0000u) + std::to_string(r.digest[0]) + " ";
+    }
+    EXPECT_EQ(order, "\\A20 \\a33 \\b11 \\c40 ");
+}
+
 TEST(SignatureWrite, EachFailureIsToldByThePartItStruck)
 {
     SignatureHeader header{};
@@ -329,10 +345,14 @@ TEST(SignatureState, LayoutsRoundTripByteForByteAndLayout3OnlyPastTheClassicLimi
     for (int records : {3, MAX_CLASSIC_FILES, MAX_CLASSIC_FILES + 1}) {
         for (uint8_t digests : {0, 1}) {
             SignatureBytes sig = records > MAX_CLASSIC_FILES ? Sig(BIG, 0, 0, digests) : SignatureBytes(digests ? SHA : NEW);
-            // Folders shared and not, no folder at all, and the longest paths, in bytes of the code page.
+            // Folders shared and not, no folder at all, and the longest paths, in bytes of the code
+            // page; in path order, as a save writes them.
+            std::vector<std::pair<std::string, int>> paths;
             for (int i = 0; i < records; ++i)
-                sig.Record(i % 7 == 0 ? std::to_string(i) : i % 7 == 1 ? ("\\caf\xE9\\" + std::string(290, '\xFF') + std::to_string(i)).substr(0, 299)
-                                      : "\\d" + std::to_string(i % 50) + "\\f" + std::to_string(i), i);
+                paths.emplace_back(i % 7 == 0 ? std::to_string(i) : i % 7 == 1 ? ("\\caf\xE9\\" + std::string(290, '\xFF') + std::to_string(i)).substr(0, 299)
+                                                : "\\d" + std::to_string(i % 50) + "\\f" + std::to_string(i), i);
+            std::sort(paths.begin(), paths.end(), [](const auto& a, const auto& b) { return ComparePathTexts(a.first.c_str(), b.first.c_str()) < 0; });
+            for (const auto& path : paths) sig.Record(path.first, path.second);
             const Bytes bytes = sig.Bytes();
             MemorySource source(bytes.data(), bytes.size());
             ASSERT_EQ(LoadSignatureStream(appState, source, "stored name"), LoadError::None);
@@ -342,5 +362,5 @@ TEST(SignatureState, LayoutsRoundTripByteForByteAndLayout3OnlyPastTheClassicLimi
                       records > MAX_CLASSIC_FILES ? BIG : digests ? SHA : NEW);
         }
     }
-    EXPECT_TRUE(appState.LoadedTable.HasDigest(1) && !appState.LoadedTable.HasDigest(2));
+    for (int32_t i : {0, 1, 2}) EXPECT_EQ(appState.LoadedTable.HasDigest(i), (appState.LoadedTable.Details(i).checksum & 1) == 1);
 }
