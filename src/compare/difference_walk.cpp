@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "model/path_order.h"
 
@@ -22,6 +23,54 @@ int32_t DetailDifference(const RecordTable& scan, int32_t s, const RecordTable& 
 void RecordEntry(void* context, int32_t kind, int32_t scanIndex, int32_t loadedIndex)
 {
     AddDifference(*static_cast<DifferenceTable*>(context), kind, scanIndex, loadedIndex);
+}
+
+// Whether two paths are spelt byte for byte alike. The folder piece ends at
+// the last backslash, so alike paths split alike.
+bool SameBytes(const RecordPath& a, const RecordPath& b)
+{
+    return a.folderLength == b.folderLength && a.nameLength == b.nameLength &&
+           std::memcmp(a.name, b.name, a.nameLength) == 0 &&
+           (a.folder == b.folder || std::memcmp(a.folder, b.folder, a.folderLength) == 0);
+}
+
+// Records whose paths are equal up to letter case: on a case-sensitive
+// folder (or a share) they are different files. Those spelt byte for byte
+// alike are paired first, in order; the rest pair in order, a change of
+// letter case being the same file; whatever is left is Extra or Missing.
+// Returns after the two runs.
+void PairRuns(const RecordTable& scan, int32_t& s, const RecordTable& loaded, int32_t& l, ContentCheck content,
+              DifferenceVisitor visit, void* context)
+{
+    const RecordPath first = scan.Path(s);
+    int32_t scanEnd = s + 1, loadedEnd = l + 1;
+    while (scanEnd < scan.Count() && ComparePaths(scan.Path(scanEnd), first) == 0) ++scanEnd;
+    while (loadedEnd < loaded.Count() && ComparePaths(loaded.Path(loadedEnd), first) == 0) ++loadedEnd;
+    std::vector<int32_t> partner(static_cast<size_t>(scanEnd - s), -1);
+    std::vector<bool> taken(static_cast<size_t>(loadedEnd - l), false);
+    for (int pass = 0; pass < 2; ++pass) {
+        for (int32_t i = s; i < scanEnd; ++i) {
+            for (int32_t k = l; k < loadedEnd && partner[i - s] < 0; ++k) {
+                if (!taken[k - l] && (pass == 1 || SameBytes(scan.Path(i), loaded.Path(k)))) {
+                    partner[i - s] = k;
+                    taken[k - l] = true;
+                }
+            }
+        }
+    }
+    for (int32_t i = s; i < scanEnd; ++i) {
+        const int32_t k = partner[i - s];
+        if (k < 0) {
+            visit(context, Extra, i, -1);
+        } else if (int32_t kind = DetailDifference(scan, i, loaded, k, content)) {
+            visit(context, kind, i, k);
+        }
+    }
+    for (int32_t k = l; k < loadedEnd; ++k) {
+        if (!taken[k - l]) visit(context, Missing, -1, k);
+    }
+    s = scanEnd;
+    l = loadedEnd;
 }
 
 }  // namespace
@@ -95,7 +144,12 @@ void VisitDifferences(const RecordTable& scan, const RecordTable& loaded, Conten
     int32_t aheadScan = -1;
     while (s < scanCount && l < loadedCount) {
         const RecordPath scanPath = scan.Path(s);
-        if (ComparePaths(scanPath, loaded.Path(l)) == 0) {
+        const RecordPath loadedPath = loaded.Path(l);
+        if (ComparePaths(scanPath, loadedPath) == 0) {
+            if (!SameBytes(scanPath, loadedPath)) {
+                PairRuns(scan, s, loaded, l, content, visit, context);
+                continue;
+            }
             int32_t kind = DetailDifference(scan, s, loaded, l, content);
             if (kind != 0) {
                 visit(context, kind, s, l);

@@ -344,24 +344,34 @@ std::string ApplyReviewedChanges(const RecordTable& loaded, bool checksums, cons
     std::unordered_map<int32_t, const ReviewedChange*> taken;  // signature index: its removal or change
     std::vector<const ReviewedChange*> added;
     for (const ReviewedChange& change : report.changes) {
+        // Among the records spelt byte for byte as the line (paths equal up
+        // to case are other files; names the code page spells alike are
+        // several records), the first not yet taken whose values are the
+        // line's old ones.
+        bool spelt = false, agrees = false;
         int32_t index = FirstAtOrAfter(loaded, change.path);
+        for (; SamePath(loaded, index, change.path, false); ++index) {
+            if (!SamePath(loaded, index, change.path, true)) continue;
+            spelt = true;
+            if (change.kind == Extra) break;
+            agrees = agrees || HoldsOldValues(loaded, index, checksums, change.before);
+            if (HoldsOldValues(loaded, index, checksums, change.before) && taken.emplace(index, &change).second) break;
+        }
         if (change.kind == Extra) {
-            if (SamePath(loaded, index, change.path, false)) return change.path + " is already in the signature";
+            if (spelt) return change.path + " is already in the signature";
             added.push_back(&change);
             continue;
         }
-        while (SamePath(loaded, index, change.path, false) && !SamePath(loaded, index, change.path, true)) ++index;
-        if (!SamePath(loaded, index, change.path, true)) return change.path + " is not in the signature";
-        if (!HoldsOldValues(loaded, index, checksums, change.before)) {
-            return change.path + ": the signature no longer holds the report's old values";
-        }
-        if (!taken.emplace(index, &change).second) return change.path + " is named twice";
+        if (!spelt) return change.path + " is not in the signature";
+        if (!agrees) return change.path + ": the signature no longer holds the report's old values";
+        if (!SamePath(loaded, index, change.path, false)) return change.path + " is named twice";
     }
     std::stable_sort(added.begin(), added.end(), [](const ReviewedChange* a, const ReviewedChange* b) {
-        return ComparePathTexts(a->path.c_str(), b->path.c_str()) < 0;
+        const int order = ComparePathTexts(a->path.c_str(), b->path.c_str());
+        return order != 0 ? order < 0 : a->path < b->path;
     });
     for (size_t i = 1; i < added.size(); ++i) {
-        if (ComparePathTexts(added[i - 1]->path.c_str(), added[i]->path.c_str()) == 0) {
+        if (added[i - 1]->path == added[i]->path) {
             return added[i]->path + " is named twice";
         }
     }

@@ -123,3 +123,28 @@ TEST(ReportJson, ALineForEveryDifferenceAndAcceptingThemAllGivesTheScan)
     reviewed.changes[0].before.details.checksum = 6;
     EXPECT_NE(ApplyReviewedChanges(tables[1], true, reviewed, accepted, counts), "");
 }
+
+// Names equal up to case are other files, and names the code page spells
+// alike are several records: the comparison pairs the alike spelt first,
+// and accept takes the record whose old values the line gives.
+TEST(ReportJson, NamesEqualUpToCaseOrSpeltAlikeAreComparedAndAcceptedAsTheirOwnFiles)
+{
+    RecordTable tables[3], accepted;  // the scan, the signature, the accepted one
+    const std::vector<FileRecord> signature = {Record("\\a?.txt", 1, 7, 1), Record("\\a?.txt", 2, 8, 2), Record("\\x.txt", 3, 9, 3)};
+    FillTable(tables[0], {signature[0], Record("\\a?.txt", 20, 8, 2), Record("\\X.TXT", 4, 4, 4), signature[2]});
+    FillTable(tables[1], signature);
+    for (int round = 0; round < 2; ++round) {
+        lines.clear();
+        VisitDifferences(tables[0], tables[round == 0 ? 1 : 2], ContentCheck::Digests, Collect, tables);
+        if (round == 1) break;
+        ASSERT_EQ(lines.size(), 2u);
+        EXPECT_NE(lines[0].find(R"("action":"changed","path":"\\a?.txt")"), std::string::npos) << lines[0];
+        EXPECT_NE(lines[1].find(R"("action":"added","path":"\\X.TXT")"), std::string::npos) << lines[1];
+        ReviewedReport reviewed;
+        int64_t counts[3];
+        ASSERT_EQ(ReadReviewedReport(lines[0] + "\n" + lines[1] + "\n" + Summary(true), Same, reviewed), "");
+        ASSERT_EQ(ApplyReviewedChanges(tables[1], true, reviewed, accepted, counts), "");
+        tables[2].TakeFrom(accepted);
+    }
+    EXPECT_EQ(lines.size(), 0u);  // the accepted signature compares clean
+}

@@ -41,9 +41,28 @@ void ReferenceWalk(const std::vector<FileRecord>& scan, const std::vector<FileRe
             continue;
         }
         const char* P = scan[s].path;
-        if (ComparePathTexts(P, loaded[l].path) == 0) {
+        if (std::strcmp(P, loaded[l].path) == 0) {
             if (int32_t kind = Details(scan[s], loaded[l], content)) Record(table, kind, s, l);
             ++s, ++l;
+            continue;
+        }
+        if (ComparePathTexts(P, loaded[l].path) == 0) {
+            // Whole runs of paths equal up to case: the alike spelt pair first, then the rest in order.
+            int32_t s2 = s, l2 = l;
+            while (s2 < S && ComparePathTexts(P, scan[s2].path) == 0) ++s2;
+            while (l2 < L && ComparePathTexts(P, loaded[l2].path) == 0) ++l2;
+            std::vector<int32_t> partner(S, -1);
+            std::vector<bool> taken(L, false);
+            for (bool exact : {true, false})
+                for (int32_t i = s; i < s2; ++i)
+                    for (int32_t k = l; k < l2 && partner[i] < 0; ++k)
+                        if (!taken[k] && (!exact || std::strcmp(scan[i].path, loaded[k].path) == 0)) partner[i] = k, taken[k] = true;
+            for (int32_t i = s; i < s2; ++i) {
+                if (partner[i] < 0) Record(table, Extra, i, -1);
+                else if (int32_t kind = Details(scan[i], loaded[partner[i]], content)) Record(table, kind, i, partner[i]);
+            }
+            for (int32_t k = l; k < l2; ++k) if (!taken[k]) Record(table, Missing, -1, k);
+            s = s2, l = l2;
             continue;
         }
         for (int32_t k = l + 1;; ++k) {
