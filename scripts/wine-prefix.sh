@@ -43,6 +43,15 @@ setup)
     # Files and folders used as test material, beside the prefix.
     rm -rf "$test_files"
     mkdir -p "$test_files"
+    # Unix links, which Wine shows as links to folders: one back up
+    # (links/loop/bin/X11 -> .), and one to a folder beside it that a test
+    # renames away (links/dangling/link -> data-real).
+    links="$test_files/links"
+    mkdir -p "$links/loop/bin" "$links/dangling/data-real"
+    touch "$links/loop/a" "$links/loop/bin/b"
+    ln -s . "$links/loop/bin/X11"
+    for n in 1 2 3; do echo "$n" >"$links/dangling/data-real/f$n"; done
+    ln -s data-real "$links/dangling/link"
     # ".txt" opens with our recorder, never an editor: it appends the file's
     # path to test-files/opened.log and exits.
     build_win="Z:$(cd "$wine_dir/.." && pwd | tr / '\\')"

@@ -11,10 +11,19 @@
 #include "operation/accept.h"
 #include "operation/operation.h"
 #include "scan/directory_rules.h"
+#include "scan/walker.h"
 #include "sigfile/format.h"
 #include "sigfile/signature_file.h"
+#include "sigfile/signature_stream.h"
 
 namespace {
+
+// The exit code of a command that a Ctrl+C ended before it wrote anything.
+int StoppedByCtrlC()
+{
+    PrintError("Stopped by Ctrl+C: nothing was written.");
+    return EXIT_STOPPED;
+}
 
 // A Create or Compare as the console program runs it: on this thread, with
 // the progress line, writing nothing after a Ctrl+C.
@@ -26,9 +35,19 @@ OperationResult Run(OperationResult (*operation)(AppState&, OperationObserver&, 
     OperationResult result = operation(console.state, console.observer, console.stop, options);
     StopProgressLine();
     if (result.stopped) {
-        PrintError("Stopped by Ctrl+C: nothing was written.");
+        StoppedByCtrlC();
     }
     return result;
+}
+
+// Loads the command's signature; its exit code when it cannot.
+int Load(Console& console, unsigned char* digest = nullptr)
+{
+    const char* path = console.line.file.c_str();
+    if (LoadSignatureFrom(console.state, console.observer, path, FileTitle(path), digest, &console.stop)) {
+        return EXIT_SAME;
+    }
+    return console.stop.Requested() ? StoppedByCtrlC() : EXIT_FAILED;
 }
 
 bool AddEntries(DirectoryList& list, const CommandLine& line)
@@ -90,6 +109,10 @@ void PrintDifferenceSummary(const AppState& state, std::FILE* out)
         std::fprintf(out, "Not checked (paths longer than %d characters): %d\n", RECORD_PATH_SIZE - 1,
                     static_cast<int>(state.scanSkippedCount.load()));
     }
+    if (table.uncheckedCount > 0) {
+        std::fprintf(out, "Not checked (their folders could not be read): %lld\n",
+                     static_cast<long long>(table.uncheckedCount));
+    }
 }
 
 void PrintTime(const FileTime& time)
@@ -122,11 +145,17 @@ int RunCreate(Console& console)
     if (result.refused || result.stopped) {
         return ExitCode(result);
     }
-    if (!SaveSignatureTo(state, console.observer, line.file.c_str(), FileTitle(line.file.c_str()))) {
+    // A Ctrl+C until the new file takes its place leaves the old one.
+    const SaveError error = SaveSignatureFile(state, line.file.c_str(), FileTitle(line.file.c_str()), nullptr,
+                                              [&] { return !console.stop.Requested(); });
+    if (error != SaveError::None) {
+        if (console.stop.Requested()) return StoppedByCtrlC();
+        console.observer.Tell({MessageId::SaveFailed, static_cast<int64_t>(error)});
         return EXIT_FAILED;
     }
+    NameSavedSignature(state, FileTitle(line.file.c_str()));
     char megabytes[PANEL_TEXT_SIZE];
-    FormatMegabytes(state.header.totalBytes, megabytes, sizeof megabytes);
+    FormatMegabytes(static_cast<uint64_t>(state.header.totalBytes), megabytes, sizeof megabytes);
     std::printf("Recorded %d files in %d folders (%s MB) in %s\n", static_cast<int>(state.header.fileCount),
                 static_cast<int>(state.header.directoryCount), megabytes, line.file.c_str());
     return ExitCode(result);
@@ -142,14 +171,22 @@ int RunCompare(Console& console)
     options.json.path = line.json;
     options.json.signaturePath = line.file;
     options.json.started = UtcNow();
-    if (!LoadSignatureFrom(state, console.observer, line.file.c_str(), FileTitle(line.file.c_str()),
-                           options.json.signatureDigest)) {
-        return EXIT_FAILED;
+    if (int loaded = Load(console, options.json.signatureDigest)) {
+        return loaded;
     }
     state.signatureLoaded.store(1);
     const OperationResult result = Run(CompareWithSignature, console, options);
     if (result.refused || result.stopped) {
         return ExitCode(result);
+    }
+    // The folders the report names, also where a log keeps them.
+    for (const UnreadFolder& folder : state.unreadFolders) {
+        if (folder.unchecked > 0) {
+            PrintError(("Folder not read: " + folder.path + " (" + SystemReason(folder.error) + ")").c_str());
+        }
+    }
+    for (const std::string& link : state.loopFolders) {
+        PrintError(("Link not followed (it leads back to a folder above it): " + link).c_str());
     }
     std::FILE* summaryOut = line.json == "-" ? stderr : stdout;
     PrintDifferenceSummary(state, summaryOut);
@@ -162,9 +199,9 @@ int RunCompare(Console& console)
 int RunAccept(Console& console)
 {
     const CommandLine& line = console.line;
-    const AcceptResult result = AcceptReport(console.state, console.observer, line.file, line.report);
+    const AcceptResult result = AcceptReport(console.state, console.observer, console.stop, line.file, line.report);
     if (!result.accepted) {
-        return EXIT_FAILED;
+        return result.stopped ? StoppedByCtrlC() : EXIT_FAILED;
     }
     std::printf("Accepted %lld added, %lld removed, %lld changed into %s (previous kept as %s)\n",
                 static_cast<long long>(result.counts[0]), static_cast<long long>(result.counts[1]),
@@ -176,16 +213,17 @@ int RunShow(Console& console)
 {
     const CommandLine& line = console.line;
     AppState& state = console.state;
-    if (!LoadSignatureFrom(state, console.observer, line.file.c_str(), FileTitle(line.file.c_str()))) {
-        return EXIT_FAILED;
+    if (int loaded = Load(console)) {
+        return loaded;
     }
     const SignatureHeader& header = state.header;
     const DirectoryList& list = state.directoryList;
     char megabytes[PANEL_TEXT_SIZE];
-    FormatMegabytes(header.totalBytes, megabytes, sizeof megabytes);
-    std::printf("Name: %.*s\nLayout: %d\nFolders: %d\nFiles: %d\nTotal size: %lld bytes (%s MB)\n",
+    // Sizes are unsigned; so is their total, which the header keeps in 64 bits.
+    FormatMegabytes(static_cast<uint64_t>(header.totalBytes), megabytes, sizeof megabytes);
+    std::printf("Name: %.*s\nLayout: %d\nFolders: %d\nFiles: %d\nTotal size: %llu bytes (%s MB)\n",
                 SIGNATURE_NAME_SIZE, header.name, header.layoutVersion, static_cast<int>(header.directoryCount),
-                static_cast<int>(header.fileCount), static_cast<long long>(header.totalBytes), megabytes);
+                static_cast<int>(header.fileCount), static_cast<unsigned long long>(header.totalBytes), megabytes);
     bool checksums = state.calculateChecksums.load() != 0;
     bool digests = state.useSha256.load() != 0;
     std::printf("Checksums: %s\nDrive letter: %s\n", digests ? "SHA-256" : checksums ? "yes" : "no",
@@ -199,6 +237,11 @@ int RunShow(Console& console)
     }
     const RecordTable& records = state.LoadedTable;
     for (int32_t i = 0; line.records && i < records.Count(); ++i) {
+        if (console.stop.Requested()) {
+            std::fflush(stdout);
+            PrintError("Stopped by Ctrl+C.");
+            return EXIT_STOPPED;
+        }
         const FileRecord record = records.Get(i);
         std::printf("%s\t%llu\t%08X", record.path,
                     static_cast<unsigned long long>(record.details.size),

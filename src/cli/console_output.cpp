@@ -35,7 +35,7 @@ void ClearProgressLine()
 void FormatProgress(AppState& state, char* line, int width)
 {
     char megabytes[PANEL_TEXT_SIZE];
-    FormatMegabytes(static_cast<int64_t>(state.scanTotalBytes.load()), megabytes, sizeof megabytes);
+    FormatMegabytes(state.scanTotalBytes.load(), megabytes, sizeof megabytes);
     char folder[STATUS_TEXT_SIZE];
     state.ReadPublishedText(state.currentDirectory, folder, sizeof folder);
     int used = std::snprintf(line, PROGRESS_LINE_SIZE, "%d files, %d folders, %s MB, ",
@@ -84,6 +84,16 @@ void ConsoleObserver::Tell(const Message& message)
         return;
     case MessageId::OperationOutOfMemory:
         PrintError("Error: Out of memory: the operation was abandoned and nothing was written.");
+        return;
+    case MessageId::FoldersNotRead:
+    case MessageId::LinksNotFollowed:
+        // A line each, so that a log keeps every one.
+        for (size_t start = 0; start < message.text.size();) {
+            const size_t end = message.text.find('\n', start);
+            const std::string line = message.text.substr(start, end - start);
+            PrintError(((message.id == MessageId::FoldersNotRead ? "Folder not read: " : "Link not followed (it leads back to a folder above it): ") + line).c_str());
+            start = end == std::string::npos ? message.text.size() : end + 1;
+        }
         return;
     case MessageId::ReportRefused:
         PrintError(("Nothing accepted, " + line_.file + " is unchanged: " + message.text).c_str());

@@ -22,8 +22,28 @@ int32_t DetailDifference(const RecordTable& scan, int32_t s, const RecordTable& 
 
 void RecordEntry(void* context, int32_t kind, int32_t scanIndex, int32_t loadedIndex)
 {
-    AddDifference(*static_cast<DifferenceTable*>(context), kind, scanIndex, loadedIndex);
+    DifferenceTable& table = *static_cast<DifferenceTable*>(context);
+    if (kind == Unchecked) {
+        ++table.uncheckedCount;
+    } else {
+        AddDifference(table, kind, scanIndex, loadedIndex);
+    }
 }
+
+// Hands a signature record the scan did not find on as Missing, or as
+// Unchecked where the judge says the scan could not look for it.
+struct Visit {
+    DifferenceVisitor visit;
+    void* context;
+    MissingJudge* judge;
+    const RecordTable& loaded;
+
+    void operator()(int32_t kind, int32_t s, int32_t l) const
+    {
+        if (kind == Missing && judge != nullptr && !judge->LookedFor(loaded, l)) kind = Unchecked;
+        visit(context, kind, s, l);
+    }
+};
 
 // Whether two paths are spelt byte for byte alike. The folder piece ends at
 // the last backslash, so alike paths split alike.
@@ -40,7 +60,7 @@ bool SameBytes(const RecordPath& a, const RecordPath& b)
 // letter case being the same file; whatever is left is Extra or Missing.
 // Returns after the two runs.
 void PairRuns(const RecordTable& scan, int32_t& s, const RecordTable& loaded, int32_t& l, ContentCheck content,
-              DifferenceVisitor visit, void* context)
+              const Visit& visit)
 {
     const RecordPath first = scan.Path(s);
     int32_t scanEnd = s + 1, loadedEnd = l + 1;
@@ -61,13 +81,13 @@ void PairRuns(const RecordTable& scan, int32_t& s, const RecordTable& loaded, in
     for (int32_t i = s; i < scanEnd; ++i) {
         const int32_t k = partner[i - s];
         if (k < 0) {
-            visit(context, Extra, i, -1);
+            visit(Extra, i, -1);
         } else if (int32_t kind = DetailDifference(scan, i, loaded, k, content)) {
-            visit(context, kind, i, k);
+            visit(kind, i, k);
         }
     }
     for (int32_t k = l; k < loadedEnd; ++k) {
-        if (!taken[k - l]) visit(context, Missing, -1, k);
+        if (!taken[k - l]) visit(Missing, -1, k);
     }
     s = scanEnd;
     l = loadedEnd;
@@ -134,8 +154,9 @@ int CompareDifferenceKinds(const DifferenceEntry& a, const DifferenceEntry& b)
 // signature, thus costs one pass instead of one pass per record, and the
 // outcome of every step is the one a fresh look-ahead would give.
 void VisitDifferences(const RecordTable& scan, const RecordTable& loaded, ContentCheck content,
-                      DifferenceVisitor visit, void* context)
+                      DifferenceVisitor visitor, void* context, MissingJudge* judge)
 {
+    const Visit visit = {visitor, context, judge, loaded};
     const int32_t scanCount = scan.Count();
     const int32_t loadedCount = loaded.Count();
     int32_t s = 0;
@@ -147,12 +168,12 @@ void VisitDifferences(const RecordTable& scan, const RecordTable& loaded, Conten
         const RecordPath loadedPath = loaded.Path(l);
         if (ComparePaths(scanPath, loadedPath) == 0) {
             if (!SameBytes(scanPath, loadedPath)) {
-                PairRuns(scan, s, loaded, l, content, visit, context);
+                PairRuns(scan, s, loaded, l, content, visit);
                 continue;
             }
             int32_t kind = DetailDifference(scan, s, loaded, l, content);
             if (kind != 0) {
-                visit(context, kind, s, l);
+                visit(kind, s, l);
             }
             ++s;
             ++l;
@@ -178,27 +199,28 @@ void VisitDifferences(const RecordTable& scan, const RecordTable& loaded, Conten
         ahead = k;
         aheadScan = s;
         if (kind == Missing) {
-            visit(context, Missing, -1, l);
+            visit(Missing, -1, l);
             ++l;
         } else {
-            visit(context, Extra, s, -1);
+            visit(Extra, s, -1);
             ++s;
         }
     }
     for (; l < loadedCount; ++l) {
-        visit(context, Missing, -1, l);
+        visit(Missing, -1, l);
     }
     for (; s < scanCount; ++s) {
-        visit(context, Extra, s, -1);
+        visit(Extra, s, -1);
     }
 }
 
 void WalkDifferences(const RecordTable& scan, const RecordTable& loaded, ContentCheck content,
-                     DifferenceTable& table)
+                     DifferenceTable& table, MissingJudge* judge)
 {
     table.entryCount = 0;
     table.droppedCount = 0;
-    VisitDifferences(scan, loaded, content, RecordEntry, &table);
+    table.uncheckedCount = 0;
+    VisitDifferences(scan, loaded, content, RecordEntry, &table, judge);
 }
 
 void SortDifferences(DifferenceTable& table)
@@ -210,8 +232,8 @@ void SortDifferences(DifferenceTable& table)
 }
 
 void FindDifferences(const RecordTable& scan, const RecordTable& loaded, ContentCheck content,
-                     DifferenceTable& table)
+                     DifferenceTable& table, MissingJudge* judge)
 {
-    WalkDifferences(scan, loaded, content, table);
+    WalkDifferences(scan, loaded, content, table, judge);
     SortDifferences(table);
 }

@@ -31,18 +31,27 @@ enum ChangedField : uint32_t {
 };
 uint32_t ChangedFields(const RecordTable& scan, int32_t s, const RecordTable& loaded, int32_t l, ContentCheck content);
 
+// Tells, of a signature record the scan did not find, whether the scan
+// looked for it at all: a record under a folder that could not be read is
+// Unchecked, not Missing. Asked in path order.
+class MissingJudge {
+public:
+    virtual ~MissingJudge() = default;
+    virtual bool LookedFor(const RecordTable& loaded, int32_t index) = 0;
+};
+
 // Called for each difference the walk decides, in the walk's order: the
-// kind, the scan index (-1 for Missing) and the signature index (-1 for
-// Extra).
+// kind, the scan index (-1 for Missing and Unchecked) and the signature
+// index (-1 for Extra).
 using DifferenceVisitor = void (*)(void* context, int32_t kind, int32_t scanIndex, int32_t loadedIndex);
 void VisitDifferences(const RecordTable& scan, const RecordTable& loaded, ContentCheck content,
-                      DifferenceVisitor visit, void* context);
+                      DifferenceVisitor visit, void* context, MissingJudge* judge = nullptr);
 
 // Walks scan against loaded (both sorted by ComparePaths) and decides every
 // record of both: at most one entry per file, in the walk's own recording
-// order. Clears the table first.
+// order; Unchecked records are only counted. Clears the table first.
 void WalkDifferences(const RecordTable& scan, const RecordTable& loaded, ContentCheck content,
-                     DifferenceTable& table);
+                     DifferenceTable& table, MissingJudge* judge = nullptr);
 
 // Orders the recorded entries by kind, keeping the recording order within a
 // kind.
@@ -50,4 +59,4 @@ void SortDifferences(DifferenceTable& table);
 
 // The whole comparison: the walk, then the sort by kind.
 void FindDifferences(const RecordTable& scan, const RecordTable& loaded, ContentCheck content,
-                     DifferenceTable& table);
+                     DifferenceTable& table, MissingJudge* judge = nullptr);

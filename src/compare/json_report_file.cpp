@@ -35,13 +35,13 @@ struct LineWriter {
     ContentCheck content;
     bool checksums;
     bool failed;
-    int64_t counts[3];  // added, removed, changed
+    int64_t counts[4];  // added, removed, changed, unchecked
 };
 
 void WriteDifference(void* context, int32_t kind, int32_t scanIndex, int32_t loadedIndex)
 {
     LineWriter& writer = *static_cast<LineWriter*>(context);
-    ++writer.counts[kind == Extra ? 0 : kind == Missing ? 1 : 2];
+    ++writer.counts[kind == Extra ? 0 : kind == Missing ? 1 : kind == Unchecked ? 3 : 2];
     std::string line = DifferenceLine(kind, writer.state.ScanTable, scanIndex, writer.state.LoadedTable, loadedIndex,
                                       writer.content, writer.checksums, Utf8FromAnsi) + "\n";
     writer.failed = writer.failed || std::fwrite(line.data(), 1, line.size(), writer.out) != line.size();
@@ -67,10 +67,10 @@ FileTime UtcNow()
 }
 
 bool WriteJsonReport(const AppState& state, OperationObserver& observer, const JsonReportTarget& target,
-                     ContentCheck content, int exitCode)
+                     ContentCheck content, MissingJudge* judge, int exitCode, char* temporary)
 {
     const bool toStandardOutput = target.path == "-";
-    char temporary[MAX_PATH] = "";
+    temporary[0] = '\0';
     std::FILE* out = stdout;
     if (!toStandardOutput) {
         // Written beside its place and renamed into it at the end, so that
@@ -86,8 +86,8 @@ bool WriteJsonReport(const AppState& state, OperationObserver& observer, const J
         std::fflush(stdout);
         _setmode(_fileno(stdout), _O_BINARY);
     }
-    LineWriter writer = {state, out, content, state.calculateChecksums.load() != 0, false, {0, 0, 0}};
-    VisitDifferences(state.ScanTable, state.LoadedTable, writer.content, WriteDifference, &writer);
+    LineWriter writer = {state, out, content, state.calculateChecksums.load() != 0, false, {0, 0, 0, 0}};
+    VisitDifferences(state.ScanTable, state.LoadedTable, writer.content, WriteDifference, &writer, judge);
 
     ReportSummary summary;
     summary.version = std::string(PRODUCT_VERSION) + " build " + PRODUCT_BUILD;
@@ -104,6 +104,9 @@ bool WriteJsonReport(const AppState& state, OperationObserver& observer, const J
     summary.removed = writer.counts[1];
     summary.changed = writer.counts[2];
     summary.skippedLongPaths = state.scanSkippedCount.load();
+    summary.unreadFolders = static_cast<int64_t>(state.unreadFolders.size());
+    summary.unchecked = writer.counts[3];
+    summary.loops = static_cast<int64_t>(state.loopFolders.size());
     summary.fileLimitReached = state.fileLimitReached.load() != 0;
     summary.complete = !summary.fileLimitReached && state.scanStopped.load() == 0;
     summary.exitCode = exitCode;
@@ -115,7 +118,7 @@ bool WriteJsonReport(const AppState& state, OperationObserver& observer, const J
     }
     writer.failed = !FlushToDisk(out) || writer.failed;
     writer.failed = std::fclose(out) != 0 || writer.failed;
-    if (writer.failed || !MoveFileExA(temporary, target.path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (writer.failed) {
         DeleteFileA(temporary);
         observer.Tell({MessageId::CannotWriteJson, 1, target.path});
         return false;

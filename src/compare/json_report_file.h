@@ -28,7 +28,10 @@ struct JsonReportTarget {
 };
 
 // Writes the report of the Compare just made in state, whole or not at
-// all: to a temporary file beside target.path, renamed into place at the
-// end. False, after telling observer, when it cannot be written.
+// all: to a temporary file beside target.path (its name into temporary,
+// MAX_PATH characters; empty for standard output), for the caller to put
+// in place (PutInPlace). False, after telling observer, when it cannot be
+// written. judge: the one the comparison asked, so that both tell the same
+// records apart as unchecked.
 bool WriteJsonReport(const AppState& state, OperationObserver& observer, const JsonReportTarget& target,
-                     ContentCheck content, int exitCode);
+                     ContentCheck content, MissingJudge* judge, int exitCode, char* temporary);

@@ -7,6 +7,8 @@
 
 #include "compare/report_text.h"
 #include "compare/system_folders.h"
+#include "scan/walker.h"
+#include "sigfile/signature_file.h"
 
 namespace {
 
@@ -54,22 +56,36 @@ void BuildResultFilePath(char* buffer)
     }
 }
 
-bool WriteResultFile(const AppState& state, OperationObserver& observer, const char* path)
+bool WriteResultFile(const AppState& state, OperationObserver& observer, const char* path, char* temporary)
 {
     // Binary: the text carries its own CR LF line ends.
-    std::FILE* file = path[0] != '\0' ? std::fopen(path, "wb") : nullptr;
+    temporary[0] = '\0';
+    std::FILE* file =
+        path[0] != '\0' && MakeTemporaryFileBeside(path, temporary) ? std::fopen(temporary, "wb") : nullptr;
     if (file == nullptr) {
+        if (temporary[0] != '\0') DeleteFileA(temporary);
         observer.Tell(MessageId::CannotCreateReport);
         return false;
     }
-    bool written = WriteReportText(file, state.differenceTable, state.ScanTable, state.LoadedTable,
-                                   state.scanSkippedCount.load(std::memory_order_relaxed),
-                                   state.scanStopped.load(std::memory_order_relaxed) != 0);
+    ReportNotes notes;
+    notes.skippedCount = state.scanSkippedCount.load(std::memory_order_relaxed);
+    notes.uncheckedCount = state.differenceTable.uncheckedCount;
+    for (const UnreadFolder& folder : state.unreadFolders) {
+        // A folder unread that the signature held nothing under adds no noise.
+        if (folder.unchecked > 0) notes.unreadFolders.push_back(folder.path + " (" + SystemReason(folder.error) + ")");
+    }
+    notes.loopFolders = state.loopFolders;
+    notes.stopped = state.scanStopped.load(std::memory_order_relaxed) != 0;
+    notes.cutShort = state.fileLimitReached.load(std::memory_order_relaxed) != 0;
+    notes.filesCovered = state.scanFileCount.load(std::memory_order_relaxed);
+    bool written = WriteReportText(file, state.differenceTable, state.ScanTable, state.LoadedTable, notes);
+    written = FlushToDisk(file) && written;
     if (std::fclose(file) != 0) {
         written = false;
     }
     // A report cut short (a full disk, say) would be read as the whole list.
     if (!written) {
+        DeleteFileA(temporary);
         observer.Tell(MessageId::CannotCreateReport);
     }
     return written;

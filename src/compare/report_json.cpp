@@ -211,8 +211,10 @@ std::string IsoTime(const FileTime& time)
     unsigned month, day;
     CivilFromDays(static_cast<int64_t>(seconds / SECONDS_PER_DAY) - DAYS_1601_TO_1970, year, month, day);
     const unsigned secondOfDay = static_cast<unsigned>(seconds % SECONDS_PER_DAY);
+    // Past 9999 in ISO 8601's expanded form: a sign and six digits.
     char text[48];
-    std::snprintf(text, sizeof text, "%04lld-%02u-%02uT%02u:%02u:%02u.%07uZ", static_cast<long long>(year), month, day,
+    std::snprintf(text, sizeof text, year > 9999 ? "+%06lld-%02u-%02uT%02u:%02u:%02u.%07uZ" : "%04lld-%02u-%02uT%02u:%02u:%02u.%07uZ",
+                  static_cast<long long>(year), month, day,
                   secondOfDay / 3600, secondOfDay / 60 % 60, secondOfDay % 60,
                   static_cast<unsigned>(ticks % TICKS_PER_SECOND));
     return text;
@@ -224,9 +226,10 @@ bool ParseIsoTime(const std::string& text, FileTime& time)
     unsigned month, day, hour, minute, second, fraction;
     char zone;
     int used = 0;
-    if (std::sscanf(text.c_str(), "%5lld-%2u-%2uT%2u:%2u:%2u.%7u%c%n", &year, &month, &day, &hour, &minute, &second,
-                    &fraction, &zone, &used) != 8 ||
-        static_cast<size_t>(used) != text.size() || zone != 'Z' || year < 1601 || month < 1 || month > 12 ||
+    const bool expanded = !text.empty() && text[0] == '+';
+    if (std::sscanf(text.c_str() + (expanded ? 1 : 0), expanded ? "%6lld-%2u-%2uT%2u:%2u:%2u.%7u%c%n" : "%4lld-%2u-%2uT%2u:%2u:%2u.%7u%c%n",
+                    &year, &month, &day, &hour, &minute, &second, &fraction, &zone, &used) != 8 ||
+        static_cast<size_t>(used) + (expanded ? 1 : 0) != text.size() || zone != 'Z' || year < 1601 || month < 1 || month > 12 ||
         day < 1 || day > 31 || hour > 23 || minute > 59 || second > 59) {
         return false;
     }
@@ -242,7 +245,7 @@ bool ParseIsoTime(const std::string& text, FileTime& time)
 std::string DifferenceLine(int32_t kind, const RecordTable& scan, int32_t s, const RecordTable& loaded, int32_t l,
                            ContentCheck content, bool checksums, TextConverter toUtf8)
 {
-    const bool added = kind == Extra, removed = kind == Missing;
+    const bool added = kind == Extra, removed = kind == Missing || kind == Unchecked;
     char path[RECORD_PATH_SIZE];
     // A change is named as the signature spells it, so that accept finds it.
     if (added) {
@@ -252,7 +255,7 @@ std::string DifferenceLine(int32_t kind, const RecordTable& scan, int32_t s, con
     }
     Json line;
     line["type"] = "difference";
-    line["action"] = added ? "added" : removed ? "removed" : "changed";
+    line["action"] = added ? "added" : kind == Unchecked ? "unchecked" : removed ? "removed" : "changed";
     line["path"] = toUtf8(path);
     if (!added && !removed) {
         const uint32_t changed = ChangedFields(scan, s, loaded, l, content);
@@ -283,6 +286,9 @@ std::string SummaryLine(const ReportSummary& summary)
     line["removed"] = summary.removed;
     line["changed"] = summary.changed;
     line["skipped_long_paths"] = summary.skippedLongPaths;
+    line["unread_folders"] = summary.unreadFolders;
+    line["unchecked"] = summary.unchecked;
+    line["loops"] = summary.loops;
     line["complete"] = summary.complete;
     line["file_limit_reached"] = summary.fileLimitReached;
     line["exit_code"] = summary.exitCode;
@@ -324,6 +330,7 @@ std::string ReadReviewedReport(const std::string& text, TextConverter fromUtf8, 
         if (type != "difference" || !ReadText(value, "action", action) || !ReadText(value, "path", path)) {
             return where + "is neither a difference nor the summary";
         }
+        if (action == "unchecked") continue;  // kept as the signature holds it
         change.kind = action == "added" ? Extra : action == "removed" ? Missing : action == "changed" ? Size : 0;
         change.path = fromUtf8(path);
         if (change.kind == 0 || change.path.empty() || change.path.size() >= RECORD_PATH_SIZE ||
@@ -376,6 +383,11 @@ std::string ApplyReviewedChanges(const RecordTable& loaded, bool checksums, cons
         }
     }
 
+    int64_t removed = 0;
+    for (const auto& change : taken) removed += change.second->kind == Missing ? 1 : 0;
+    if (loaded.Count() - removed + static_cast<int64_t>(added.size()) > MAX_FILES) {
+        return "the signature would hold more than " + std::to_string(MAX_FILES) + " files, the most one can hold";
+    }
     out.Clear(loaded.HoldsDigests());
     auto append = [&out](const std::string& path, const FileRecord& values) {
         FileRecord record = values;

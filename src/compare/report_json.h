@@ -23,7 +23,8 @@ std::string IsoTime(const FileTime& time);
 bool ParseIsoTime(const std::string& text, FileTime& time);
 
 // One difference as the walk gives it, as a JSON line without its line
-// end. checksums: the signature's records carry checksums.
+// end; an Unchecked record as an "unchecked" line with its old values.
+// checksums: the signature's records carry checksums.
 std::string DifferenceLine(int32_t kind, const RecordTable& scan, int32_t s, const RecordTable& loaded, int32_t l,
                            ContentCheck content, bool checksums, TextConverter toUtf8);
 
@@ -40,6 +41,9 @@ struct ReportSummary {
     int64_t removed = 0;
     int64_t changed = 0;
     int64_t skippedLongPaths = 0;
+    int64_t unreadFolders = 0;
+    int64_t unchecked = 0;  // signature records under those folders
+    int64_t loops = 0;
     bool complete = true;
     bool fileLimitReached = false;
     int exitCode = 0;

@@ -46,10 +46,18 @@ const RecordTable* EntryRecord(const DifferenceEntry& entry, const RecordTable& 
     return *index >= 0 && *index < table.Count() ? &table : nullptr;
 }
 
+// "name: first; second" on one line.
+std::string Joined(const std::vector<std::string>& parts)
+{
+    std::string out;
+    for (const std::string& part : parts) out += (out.empty() ? "" : "; ") + part;
+    return out;
+}
+
 }  // namespace
 
 bool WriteReportText(std::FILE* out, const DifferenceTable& table, const RecordTable& scanTable,
-                     const RecordTable& loadedTable, int32_t skippedCount, bool stopped)
+                     const RecordTable& loadedTable, const ReportNotes& notes)
 {
     bool ok = std::fprintf(out, "**** Olvarin Result file %s build %s ****%s%s", PRODUCT_VERSION,
                            PRODUCT_BUILD, LINE_END, LINE_END) > 0;
@@ -77,15 +85,30 @@ bool WriteReportText(std::FILE* out, const DifferenceTable& table, const RecordT
         ok = std::fprintf(out, "**** %d more differences were found but not listed ****%s",
                           static_cast<int>(table.droppedCount), LINE_END) > 0;
     }
-    if (ok && skippedCount > 0) {
+    if (ok && notes.skippedCount > 0) {
         ok = std::fprintf(out,
                           "**** Files or folders not checked because their paths are longer than "
                           "%d characters: %d ****%s",
-                          RECORD_PATH_SIZE - 1, static_cast<int>(skippedCount), LINE_END) > 0;
+                          RECORD_PATH_SIZE - 1, static_cast<int>(notes.skippedCount), LINE_END) > 0;
+    }
+    if (ok && notes.uncheckedCount > 0) {
+        ok = WriteLine(out, ("**** Files not checked because their folders could not be read: " +
+                             std::to_string(notes.uncheckedCount) + ", in " + Joined(notes.unreadFolders) + " ****")
+                                .c_str());
+    }
+    if (ok && !notes.loopFolders.empty()) {
+        ok = WriteLine(out, ("**** Links not followed because they lead back to a folder above them: " +
+                             Joined(notes.loopFolders) + " ****")
+                                .c_str());
     }
     // Last, so that whoever reads to the end knows the list is partial.
-    if (ok && stopped) {
+    if (ok && notes.stopped) {
         ok = WriteLine(out, "**** Compare stopped before the end: files not reached are listed as missing ****");
+    } else if (ok && notes.cutShort) {
+        ok = WriteLine(out, ("**** Compare cut short after " + std::to_string(notes.filesCovered) +
+                             " files (the file limit, or memory, was reached): files after them were not compared "
+                             "and are listed as missing ****")
+                                .c_str());
     }
     // Buffered writes fail late: only the flush tells whether all arrived.
     if (std::fflush(out) != 0) ok = false;

@@ -14,6 +14,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <string>
+#include <vector>
 
 #include "model/difference.h"
 #include "model/record_table.h"
@@ -32,6 +34,15 @@ enum OperationStatus : int32_t {
 };
 
 constexpr int STATUS_TEXT_SIZE = 256;  // current directory and current file
+
+// A folder whose listing failed: the scan could not look into it, so what
+// the signature holds under it is neither compared nor missing.
+struct UnreadFolder {
+    std::string path;      // as walked, in the ANSI code page
+    std::string recorded;  // in the form records take (drive letter as the options say)
+    uint32_t error;        // the system's error code
+    int64_t unchecked;     // signature records under it, once compared
+};
 
 struct AppState {
     SignatureHeader header = {};
@@ -67,6 +78,10 @@ struct AppState {
     // absent from the ScanTable, and a checksum of 0 there may be one it
     // never took rather than a file that could not be opened.
     std::atomic<int32_t> scanStopped{};
+    // Written by the walk alone and read once it has ended.
+    std::vector<UnreadFolder> unreadFolders;
+    // Links not entered because they lead back to a folder above them.
+    std::vector<std::string> loopFolders;
 
     // Guarded by textLock: currentDirectory, currentFile and header.name.
     std::mutex textLock;
@@ -83,6 +98,9 @@ struct AppState {
     // limit), through so many checksum readers (0: as the machine gives).
     int32_t fileLimit = MAX_FILES;
     int checksumReaders = 0;
+    // How tests make a listing fail as the system would: the error for the
+    // folder at path, or 0 to list it.
+    uint32_t (*listingFault)(const char* path) = nullptr;
 
     // CopyKeepingEnd into a fixed field, under textLock.
     void PublishText(char* field, int fieldSize, const char* text);

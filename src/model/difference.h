@@ -13,6 +13,9 @@ enum DifferenceKind : int32_t {
     ModifyTime = 5,
     Attributes = 6,
     Checksum = 7,
+    // A signature record under a folder that could not be read: neither
+    // compared nor missing. Counted, never listed by kind.
+    Unchecked = 8,
 };
 
 // Indexes into the two record tables, not copies: neither table may change
@@ -29,4 +32,6 @@ struct DifferenceTable {
     // Differences that did not fit below the cap, so that the report can say
     // that its list is incomplete.
     int32_t droppedCount;
+    // Signature records under folders that could not be read.
+    int64_t uncheckedCount;
 };

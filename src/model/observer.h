@@ -24,6 +24,8 @@ enum class MessageId {
     TooManyFiles,          // the scan reached its file limit
     ScanOutOfMemory,       // number: files recorded before memory ran out
     EntriesNotRecorded,    // number: entries whose paths are too long
+    FoldersNotRead,        // number: how many; text: a line each, "path (reason)"
+    LinksNotFollowed,      // number: how many; text: a line each, the link's path
     NoDifference,          // a Compare found nothing
     CannotCreateReport,    // the result file could not be written whole
     LoadFailed,            // number: the LoadError

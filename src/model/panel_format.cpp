@@ -10,7 +10,7 @@ constexpr double BYTES_TO_MEGABYTES = 1.0 / 1048576.0;
 
 }  // namespace
 
-void FormatMegabytes(int64_t bytes, char* buffer, int bufferSize)
+void FormatMegabytes(uint64_t bytes, char* buffer, int bufferSize)
 {
     float megabytes = static_cast<float>(static_cast<double>(bytes) * BYTES_TO_MEGABYTES);
     std::snprintf(buffer, static_cast<size_t>(bufferSize), "%0.1f", static_cast<double>(megabytes));

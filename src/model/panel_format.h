@@ -9,7 +9,7 @@ constexpr int PANEL_TEXT_SIZE = 64;
 
 // Bytes as megabytes with one decimal, the value passed through single
 // precision first so that it reads the way the panel always showed it.
-void FormatMegabytes(int64_t bytes, char* buffer, int bufferSize);
+void FormatMegabytes(uint64_t bytes, char* buffer, int bufferSize);
 
 // A broken-down local time as "year-month-day hour:minute:second" without
 // leading zeros.

@@ -8,14 +8,16 @@
 #include "compare/json_report_file.h"
 #include "compare/report_json.h"
 #include "sigfile/signature_file.h"
+#include "sigfile/signature_stream.h"
 
-AcceptResult AcceptReport(AppState& state, OperationObserver& observer, const std::string& signaturePath,
-                          const std::string& reportPath)
+AcceptResult AcceptReport(AppState& state, OperationObserver& observer, const StopToken& stop,
+                          const std::string& signaturePath, const std::string& reportPath)
 {
     AcceptResult result;
     const char* title = FileTitle(signaturePath.c_str());
     unsigned char digest[SHA256_DIGEST_SIZE];
-    if (!LoadSignatureFrom(state, observer, signaturePath.c_str(), title, digest)) {
+    if (!LoadSignatureFrom(state, observer, signaturePath.c_str(), title, digest, &stop)) {
+        result.stopped = stop.Requested();
         return result;
     }
     std::ifstream in(reportPath, std::ios::binary);
@@ -34,23 +36,51 @@ AcceptResult AcceptReport(AppState& state, OperationObserver& observer, const st
         problem = ApplyReviewedChanges(state.LoadedTable, state.calculateChecksums.load() != 0, report, accepted,
                                        result.counts);
     }
+    if (stop.Requested()) {
+        result.stopped = true;
+        return result;
+    }
     if (!problem.empty()) {
         observer.Tell({MessageId::ReportRefused, 0, problem});
         return result;
     }
 
     state.LoadedTable.TakeFrom(accepted);
-    int64_t total = 0;
+    // Unsigned, as the sizes are: the header keeps the total's 64 bits.
+    uint64_t total = 0;
     for (int32_t i = 0; i < state.LoadedTable.Count(); ++i) {
-        total += static_cast<int64_t>(state.LoadedTable.Details(i).size);
+        total += state.LoadedTable.Details(i).size;
     }
     state.header.fileCount = state.LoadedTable.Count();
-    state.header.totalBytes = total;
+    state.header.totalBytes = static_cast<int64_t>(total);
+    // The previous file is copied aside first and takes the backup's name
+    // only once the new one is on the disk whole, right before that takes
+    // its place: a failure or a Ctrl+C until then leaves both as they were.
     result.backupPath = signaturePath + ".bak";
-    if (!CopyFileA(signaturePath.c_str(), result.backupPath.c_str(), FALSE)) {
+    char backup[MAX_PATH] = "";
+    if (!MakeTemporaryFileBeside(signaturePath.c_str(), backup) || !CopyFileA(signaturePath.c_str(), backup, FALSE)) {
+        if (backup[0] != '\0') DeleteFileA(backup);
         observer.Tell({MessageId::CannotKeepBackup, 0, result.backupPath});
         return result;
     }
-    result.accepted = SaveSignatureTo(state, observer, signaturePath.c_str(), title);
+    bool readOnly = false;
+    const SaveError error = SaveSignatureFile(state, signaturePath.c_str(), title, nullptr, [&] {
+        const DWORD attributes = GetFileAttributesA(signaturePath.c_str());
+        readOnly = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+        return !stop.Requested() && !readOnly && PutInPlace(backup, result.backupPath.c_str());
+    });
+    DeleteFileA(backup);  // gone already once it took the backup's name
+    if (error == SaveError::None) {
+        NameSavedSignature(state, title);
+        result.accepted = true;
+    } else if (stop.Requested()) {
+        result.stopped = true;
+    } else if (readOnly) {
+        observer.Tell({MessageId::ReportRefused, 0, "the signature file is read-only"});
+    } else if (error == SaveError::Withdrawn) {
+        observer.Tell({MessageId::CannotKeepBackup, 0, result.backupPath});
+    } else {
+        observer.Tell({MessageId::SaveFailed, static_cast<int64_t>(error)});
+    }
     return result;
 }

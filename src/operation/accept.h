@@ -7,9 +7,11 @@
 
 #include "model/app_state.h"
 #include "model/observer.h"
+#include "model/stop_token.h"
 
 struct AcceptResult {
-    bool accepted = false;  // else told why, and the file is as it was
+    bool accepted = false;  // else told why (unless stopped), and the file is as it was
+    bool stopped = false;   // a Ctrl+C came first
     int64_t counts[3] = {0, 0, 0};  // added, removed, changed
     std::string backupPath;          // where the previous file was kept
 };
@@ -18,5 +20,7 @@ struct AcceptResult {
 // it (sound JSON Lines, made from this very file, complete, every line's
 // old values the signature's), keeps the file as signaturePath.bak and
 // saves the signature with the changes applied.
-AcceptResult AcceptReport(AppState& state, OperationObserver& observer, const std::string& signaturePath,
-                          const std::string& reportPath);
+// A Stop asked for on stop before the new file takes its place leaves
+// every file as it was.
+AcceptResult AcceptReport(AppState& state, OperationObserver& observer, const StopToken& stop,
+                          const std::string& signaturePath, const std::string& reportPath);

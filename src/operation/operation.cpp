@@ -1,11 +1,15 @@
 #include "operation/operation.h"
 
+#include <windows.h>
+
 #include <cstring>
 
 #include "compare/report.h"
+#include "operation/unread_folders.h"
 #include "scan/checksum_pool.h"
 #include "scan/record_sort.h"
 #include "scan/walker.h"
+#include "sigfile/signature_file.h"
 
 namespace {
 
@@ -31,6 +35,8 @@ void ClearScan(AppState& state)
     state.fileLimitReached.store(0, std::memory_order_relaxed);
     state.memoryExhausted.store(0, std::memory_order_relaxed);
     state.scanStopped.store(0, std::memory_order_relaxed);
+    state.unreadFolders.clear();
+    state.loopFolders.clear();
     // Sortable, so that a scan that memory ran out on still sorts what it
     // holds; digests only where the scan takes them.
     const bool digests = state.calculateChecksums.load() != 0 && state.useSha256.load() != 0;
@@ -91,11 +97,12 @@ void PublishNewSignature(AppState& state)
 // Entries the scan had to leave out are news too: the report names them.
 // After a Stop, "identical" would claim what was never checked. True when a
 // report is due; else the user learns that nothing differs.
-bool FindScanDifferences(AppState& state, OperationObserver& observer)
+bool FindScanDifferences(AppState& state, OperationObserver& observer, MissingJudge& judge)
 {
-    FindDifferences(state.ScanTable, state.LoadedTable, ContentInForce(state), state.differenceTable);
+    FindDifferences(state.ScanTable, state.LoadedTable, ContentInForce(state), state.differenceTable, &judge);
     if (state.differenceTable.entryCount == 0 && state.scanSkippedCount.load(std::memory_order_relaxed) == 0 &&
-        state.scanStopped.load(std::memory_order_relaxed) == 0) {
+        state.differenceTable.uncheckedCount == 0 && state.scanStopped.load(std::memory_order_relaxed) == 0 &&
+        state.fileLimitReached.load(std::memory_order_relaxed) == 0) {
         observer.Tell(MessageId::NoDifference);
         return false;
     }
@@ -135,7 +142,7 @@ int ExitCode(const OperationResult& result)
     if (result.refused || result.failed) return EXIT_FAILED;
     if (result.stopped) return EXIT_STOPPED;
     if (result.limited) return EXIT_FILE_LIMIT;
-    return result.differences ? EXIT_DIFFERENT : EXIT_SAME;
+    return result.differences || result.unread ? EXIT_DIFFERENT : EXIT_SAME;
 }
 
 OperationResult CreateSignature(AppState& state, OperationObserver& observer, const StopToken& stop,
@@ -149,6 +156,19 @@ OperationResult CreateSignature(AppState& state, OperationObserver& observer, co
     if (int32_t skipped = state.scanSkippedCount.load(std::memory_order_relaxed)) {
         observer.Tell({MessageId::EntriesNotRecorded, skipped});
     }
+    result.unread = !state.unreadFolders.empty();
+    if (result.unread) {
+        std::string folders;
+        for (const UnreadFolder& folder : state.unreadFolders) {
+            folders += folder.path + " (" + SystemReason(folder.error) + ")\n";
+        }
+        observer.Tell({MessageId::FoldersNotRead, static_cast<int64_t>(state.unreadFolders.size()), folders});
+    }
+    if (!state.loopFolders.empty()) {
+        std::string links;
+        for (const std::string& link : state.loopFolders) links += link + "\n";
+        observer.Tell({MessageId::LinksNotFollowed, static_cast<int64_t>(state.loopFolders.size()), links});
+    }
     return result;
 }
 
@@ -160,23 +180,42 @@ OperationResult CompareWithSignature(AppState& state, OperationObserver& observe
         return result;
     }
     state.operationStatus.store(Comparing);
-    result.differences = FindScanDifferences(state, observer);
+    UnreadFolderJudge judge(state);
+    result.differences = FindScanDifferences(state, observer, judge);
+    // Both reports are written whole before either takes its place, so that
+    // a Ctrl+C leaves both as they were.
+    char path[RESULT_PATH_SIZE] = "", text[MAX_PATH] = "", json[MAX_PATH] = "";
     if (result.differences) {
-        char path[RESULT_PATH_SIZE] = "";
         if (options.reportPath.empty()) {
             BuildResultFilePath(path);
         } else if (options.reportPath.size() < sizeof path) {
             std::memcpy(path, options.reportPath.c_str(), options.reportPath.size() + 1);
         }
-        if (!WriteResultFile(state, observer, path)) {
+        result.failed = !WriteResultFile(state, observer, path, text);
+    }
+    if (!result.failed && !options.json.path.empty()) {
+        result.failed = !WriteJsonReport(state, observer, options.json, ContentInForce(state), &judge,
+                                         ExitCode(result), json);
+    }
+    if (result.failed || (stop.Requested() && !options.keepWhenStopped)) {
+        result.stopped = !result.failed;
+        for (const char* temporary : {text, json}) {
+            if (temporary[0] != '\0') DeleteFileA(temporary);
+        }
+        return result;
+    }
+    if (text[0] != '\0') {
+        if (!PutInPlace(text, path)) {
+            observer.Tell(MessageId::CannotCreateReport);
             result.failed = true;
+            if (json[0] != '\0') DeleteFileA(json);
             return result;
         }
         result.reportPath = path;
         observer.ReportWritten(path);
     }
-    if (!options.json.path.empty() &&
-        !WriteJsonReport(state, observer, options.json, ContentInForce(state), ExitCode(result))) {
+    if (json[0] != '\0' && !PutInPlace(json, options.json.path.c_str())) {
+        observer.Tell({MessageId::CannotWriteJson, 1, options.json.path});
         result.failed = true;
     }
     return result;

@@ -39,6 +39,7 @@ struct OperationResult {
     bool stopped = false;
     bool limited = false;   // the file limit or memory cut the scan short
     bool differences = false;  // a Compare found something to report
+    bool unread = false;       // a Create could not read some folders (told)
     std::string reportPath;    // the text report, when one was written
 };
 

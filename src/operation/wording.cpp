@@ -3,6 +3,20 @@
 #include "model/signature.h"
 #include "sigfile/format.h"
 
+namespace {
+
+// The first lines of a list, for a box that must fit on the screen.
+std::string FirstLines(const std::string& text, int count)
+{
+    size_t end = 0;
+    for (int line = 0; line < count && end != std::string::npos; ++line) {
+        end = text.find('\n', end == 0 ? 0 : end + 1);
+    }
+    return end == std::string::npos ? text : text.substr(0, end + 1) + "...";
+}
+
+}  // namespace
+
 Wording WindowWording(const Message& message)
 {
     const std::string number = std::to_string(message.number);
@@ -23,6 +37,14 @@ Wording WindowWording(const Message& message)
         return {MessageKind::Warning, "Files not recorded",
                 "Files or folders not recorded because their paths are longer than " +
                     std::to_string(RECORD_PATH_SIZE - 1) + " characters: " + number};
+    case MessageId::FoldersNotRead:
+        return {MessageKind::Warning, "Folders not read",
+                "Folders that could not be read, whose files are not recorded: " + number + "\n" +
+                    FirstLines(message.text, 20)};
+    case MessageId::LinksNotFollowed:
+        return {MessageKind::Information, "Links not followed",
+                "Links not followed because they lead back to a folder above them: " + number + "\n" +
+                    FirstLines(message.text, 20)};
     case MessageId::NoDifference:
         return {MessageKind::Information, "OK - No difference", "The signatures are identical. All files are the same"};
     case MessageId::CannotCreateReport:

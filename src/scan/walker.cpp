@@ -5,6 +5,7 @@
 #include <cstring>
 #include <cwchar>
 #include <new>
+#include <string>
 
 #include "model/path_order.h"
 #include "scan/checksum.h"
@@ -137,9 +138,65 @@ size_t AppendName(WalkPaths& paths, size_t ansiLength, size_t wideLength, const 
     return fullLength;
 }
 
+// A folder on the walk's path from its Include directory down, known by its
+// volume and file index once asked (a link that leads back to one of them
+// would be walked until the paths grew too long).
+struct Level {
+    const Level* above;
+    size_t wideLength;
+    mutable bool known;
+    mutable uint64_t volume;
+    mutable uint64_t index;
+};
+
+// The identity of the folder at path (a link followed to its target); false
+// when it cannot be opened.
+bool FolderIdentity(const wchar_t* path, uint64_t& volume, uint64_t& index)
+{
+    HANDLE folder;
+    {
+        RealFileSystem real;
+        folder = CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                             FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    }
+    if (folder == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    BY_HANDLE_FILE_INFORMATION information;
+    const bool known = GetFileInformationByHandle(folder, &information) != 0;
+    CloseHandle(folder);
+    volume = information.dwVolumeSerialNumber;
+    index = (static_cast<uint64_t>(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
+    return known;
+}
+
+// Whether the link whose path the wide buffer holds leads to a folder on
+// the walk's path. Only links are asked, so a tree without any costs no
+// extra open.
+bool LeadsBack(const WalkPaths& paths, const Level& level)
+{
+    uint64_t volume, index;
+    if (!FolderIdentity(paths.wide, volume, index)) {
+        return false;
+    }
+    for (const Level* above = &level; above != nullptr; above = above->above) {
+        if (!above->known) {
+            // A drive's root is "\\?\C:" here, which names the volume itself.
+            std::wstring path(paths.wide, above->wideLength);
+            if (path.back() == L':') path += L'\\';
+            above->known = FolderIdentity(path.c_str(), above->volume, above->index);
+        }
+        if (above->known && above->volume == volume && above->index == index) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // One directory, whose path the buffers hold: ansiLength and wideLength
-// characters, without a trailing backslash.
-void WalkLevel(ScanContext& scan, WalkPaths& paths, size_t ansiLength, size_t wideLength, const DirectoryList& list)
+// characters, without a trailing backslash. above: the folders over it.
+void WalkLevel(ScanContext& scan, WalkPaths& paths, size_t ansiLength, size_t wideLength, const DirectoryList& list,
+               const Level* above)
 {
     AppState& state = scan.state;
     if (IsExcluded(paths.ansi, list)) {
@@ -152,17 +209,29 @@ void WalkLevel(ScanContext& scan, WalkPaths& paths, size_t ansiLength, size_t wi
     }
     std::wmemcpy(paths.wide + wideLength, SEARCH_PATTERN, PATTERN_LENGTH + 1);
 
+    const bool keepDrive = state.includeDriveLetter.load(std::memory_order_relaxed) != 0;
     WIN32_FIND_DATAW entry;
     HANDLE find;
-    {
+    DWORD error = state.listingFault != nullptr ? state.listingFault(paths.ansi) : 0;
+    if (error != 0) {
+        find = INVALID_HANDLE_VALUE;
+    } else {
         // Only the open names a path: the next entries come from the handle.
         RealFileSystem real;
         find = FindFirstFileW(paths.wide, &entry);
+        error = find == INVALID_HANDLE_VALUE ? GetLastError() : 0;
     }
     if (find == INVALID_HANDLE_VALUE) {
+        // An empty drive root matches nothing, and a folder gone since it
+        // was named holds nothing: its files are missing. Any other failure
+        // (access denied, a drive or share not ready, a link whose target
+        // is gone) keeps the scan out of a folder that may hold them all.
+        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
+            state.unreadFolders.push_back({paths.ansi, RecordedPath(paths.ansi, keepDrive), error, 0});
+        }
         return;
     }
-    const bool keepDrive = state.includeDriveLetter.load(std::memory_order_relaxed) != 0;
+    const Level level = {above, wideLength, false, 0, 0};
     do {
         if (state.fileLimitReached.load(std::memory_order_relaxed) != 0) {
             break;
@@ -180,8 +249,12 @@ void WalkLevel(ScanContext& scan, WalkPaths& paths, size_t ansiLength, size_t wi
         size_t fullLength = AppendName(paths, ansiLength, wideLength, entry.cFileName, keepDrive);
         if (fullLength == 0) {
             state.scanSkippedCount.fetch_add(1, std::memory_order_relaxed);
+        } else if (isDirectory && (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+                   LeadsBack(paths, level)) {
+            state.loopFolders.push_back(paths.ansi);
+            paths.ansi[ansiLength] = '\0';
         } else if (isDirectory) {
-            WalkLevel(scan, paths, fullLength, wideLength + 1 + std::wcslen(entry.cFileName), list);
+            WalkLevel(scan, paths, fullLength, wideLength + 1 + std::wcslen(entry.cFileName), list, &level);
             paths.ansi[ansiLength] = '\0';
             state.PublishText(state.currentDirectory, STATUS_TEXT_SIZE, paths.ansi);
         } else if (state.scanFileCount.load(std::memory_order_relaxed) >= std::min(state.fileLimit, MAX_FILES)) {
@@ -279,5 +352,17 @@ void WalkDirectory(ScanContext& scan, const char* path, const DirectoryList& lis
     size_t ansiLength = strnlen(path, ANSI_PATH_SIZE - 1);
     std::memcpy(paths.ansi, path, ansiLength);
     paths.ansi[ansiLength] = '\0';
-    WalkLevel(scan, paths, ansiLength, ExtendedPath(paths.ansi, paths.wide), list);
+    WalkLevel(scan, paths, ansiLength, ExtendedPath(paths.ansi, paths.wide), list, nullptr);
+}
+
+std::string SystemReason(uint32_t error)
+{
+    char text[512] = "";
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text,
+                                  sizeof text, nullptr);
+    while (length > 0 && std::strchr("\r\n .", text[length - 1]) != nullptr) {
+        --length;
+    }
+    std::string reason(text, length);
+    return (reason.empty() ? "" : reason + ", ") + "error " + std::to_string(error);
 }

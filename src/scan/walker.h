@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "model/app_state.h"
 #include "model/observer.h"
 #include "model/signature.h"
@@ -48,6 +50,10 @@ uint32_t FileChecksum(ScanContext& scan, const wchar_t* fullPath, unsigned char*
 // opened.
 // The digest, when given and whole, goes into the record too.
 void StoreChecksum(ScanContext& scan, int32_t slot, uint32_t checksum, const FileDigest* digest = nullptr);
+
+// The system's words for an error code, on one line, and the code:
+// "Access is denied, error 5".
+std::string SystemReason(uint32_t error);
 
 // The recorded form of fullPath: unchanged when the drive letter is kept and
 // the path starts with "X:", else without its first two characters; empty

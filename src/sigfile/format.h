@@ -97,6 +97,7 @@ enum class LoadError : int {
     Record = 9,               // 09: layouts 1 to 3, a record not read whole, or more than MAX_FILES
     CannotOpen = 10,          // the file could not be opened at all
     OutOfMemory = 11,         // 11: the records need more memory than there is
+    Stopped = 12,             // a Stop ended the load: no fault of the file
 };
 
 // The outcome of writing a file.
@@ -106,6 +107,7 @@ enum class SaveError : int {
     Header,
     DirectoryList,
     Records,
+    Withdrawn,  // written whole, then not put in place (a Stop, say)
 };
 
 // The texts the user sees for each outcome; nullptr for None.

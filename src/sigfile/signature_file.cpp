@@ -20,6 +20,15 @@ const char* FileTitle(const char* path)
     return title;
 }
 
+bool PutInPlace(const char* temporary, const char* path)
+{
+    if (MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return true;
+    }
+    DeleteFileA(temporary);
+    return false;
+}
+
 bool FlushToDisk(std::FILE* file)
 {
     return std::fflush(file) == 0 &&
@@ -49,27 +58,31 @@ bool MakeTemporaryFileBeside(const char* path, char* temporary)
 
 namespace {
 
-// Hands on what it reads and takes the digest of every byte that passed.
+// Hands on what it reads and takes the digest of every byte that passed;
+// once a Stop is asked for, it hands on nothing more.
 class DigestingSource : public ByteSource {
 public:
-    explicit DigestingSource(ByteSource& inner) : inner_(inner) { Sha256Begin(sha_); }
+    DigestingSource(ByteSource& inner, const StopToken* stop) : inner_(inner), stop_(stop) { Sha256Begin(sha_); }
     size_t Read(void* buffer, size_t size) override
     {
+        if (stop_ != nullptr && stop_->Requested()) return 0;
         size_t got = inner_.Read(buffer, size);
         Sha256Add(sha_, buffer, got);
         return got;
     }
-    bool AtEnd() const override { return inner_.AtEnd(); }
+    bool AtEnd() const override { return inner_.AtEnd() && (stop_ == nullptr || !stop_->Requested()); }
     void End(unsigned char* digest) { Sha256End(sha_, digest); }
 
 private:
     ByteSource& inner_;
+    const StopToken* stop_;
     Sha256 sha_;
 };
 
 }  // namespace
 
-SaveError SaveSignatureFile(AppState& state, const char* path, const char* fileTitle, SaveSinkWrapper wrap)
+SaveError SaveSignatureFile(AppState& state, const char* path, const char* fileTitle, SaveSinkWrapper wrap,
+                            const std::function<bool()>& mayPutInPlace)
 {
     char temporary[MAX_PATH];
     if (!MakeTemporaryFileBeside(path, temporary)) {
@@ -92,6 +105,9 @@ SaveError SaveSignatureFile(AppState& state, const char* path, const char* fileT
     if (std::fclose(file) != 0 && error == SaveError::None) {
         error = SaveError::Records;
     }
+    if (error == SaveError::None && mayPutInPlace && !mayPutInPlace()) {
+        error = SaveError::Withdrawn;
+    }
     if (error == SaveError::None &&
         !MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         // The chosen name cannot take the file (read-only, in use, a folder).
@@ -105,7 +121,8 @@ SaveError SaveSignatureFile(AppState& state, const char* path, const char* fileT
 
 namespace {
 
-LoadError LoadFromPath(AppState& state, const char* path, const char* fileTitle, unsigned char* fileDigest)
+LoadError LoadFromPath(AppState& state, const char* path, const char* fileTitle, unsigned char* fileDigest,
+                       const StopToken* stop)
 {
     std::FILE* file = std::fopen(path, "rb");
     if (file == nullptr) {
@@ -114,18 +131,14 @@ LoadError LoadFromPath(AppState& state, const char* path, const char* fileTitle,
     LoadError error;
     {
         FileSource source(file);
-        if (fileDigest == nullptr) {
-            error = LoadSignatureStream(state, source, fileTitle);
-        } else {
-            DigestingSource digesting(source);
-            error = LoadSignatureStream(state, digesting, fileTitle);
-            // The reader stops at the end of the records: whatever is left
-            // would be unread bytes, of which a sound file has none.
-            unsigned char rest[4096];
-            while (error == LoadError::None && digesting.Read(rest, sizeof rest) > 0) {
-            }
-            digesting.End(fileDigest);
+        DigestingSource digesting(source, stop);
+        error = LoadSignatureStream(state, digesting, fileTitle);
+        // The reader stops at the end of the records: whatever is left
+        // would be unread bytes, of which a sound file has none.
+        unsigned char rest[4096];
+        while (fileDigest != nullptr && error == LoadError::None && digesting.Read(rest, sizeof rest) > 0) {
         }
+        if (fileDigest != nullptr) digesting.End(fileDigest);
     }
     std::fclose(file);
     return error;
@@ -145,13 +158,16 @@ bool SaveSignatureTo(AppState& state, OperationObserver& observer, const char* p
 }
 
 bool LoadSignatureFrom(AppState& state, OperationObserver& observer, const char* path, const char* fileTitle,
-                       unsigned char* fileDigest)
+                       unsigned char* fileDigest, const StopToken* stop)
 {
-    LoadError error = LoadFromPath(state, path, fileTitle, fileDigest);
-    if (error == LoadError::None) {
+    LoadError error = LoadFromPath(state, path, fileTitle, fileDigest, stop);
+    if (stop != nullptr && stop->Requested()) {
+        error = error == LoadError::None ? LoadError::Stopped : error;
+    } else if (error == LoadError::None) {
         return true;
+    } else {
+        observer.Tell({MessageId::LoadFailed, static_cast<int64_t>(error)});
     }
-    observer.Tell({MessageId::LoadFailed, static_cast<int64_t>(error)});
     ResetSignature(state);
     return false;
 }

@@ -3,9 +3,11 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 
 #include "model/app_state.h"
 #include "model/observer.h"
+#include "model/stop_token.h"
 #include "sigfile/format.h"
 
 class ByteSink;
@@ -21,15 +23,23 @@ using SaveSinkWrapper = ByteSink& (*)(ByteSink& file);
 // True when the file was written; failures are told to observer.
 bool SaveSignatureTo(AppState& state, OperationObserver& observer, const char* path, const char* fileTitle);
 // The same without a message and without renaming the signature, the
-// written bytes passing through wrap when given.
-SaveError SaveSignatureFile(AppState& state, const char* path, const char* fileTitle, SaveSinkWrapper wrap = nullptr);
+// written bytes passing through wrap when given. Once every byte is on the
+// disk, mayPutInPlace (when given) has the last word: false withdraws the
+// file (Withdrawn) and leaves path as it was.
+SaveError SaveSignatureFile(AppState& state, const char* path, const char* fileTitle, SaveSinkWrapper wrap = nullptr,
+                            const std::function<bool()>& mayPutInPlace = nullptr);
 
 // Replaces the state's signature with the file's. True when a signature was
 // loaded; after a failure's message the state is "No signature loaded".
 // fileDigest, when given, receives the SHA-256 of the file's bytes as they
-// were read.
+// were read. A Stop asked for on stop ends the load as a failure without
+// a message.
 bool LoadSignatureFrom(AppState& state, OperationObserver& observer, const char* path, const char* fileTitle,
-                       unsigned char* fileDigest = nullptr);
+                       unsigned char* fileDigest = nullptr, const StopToken* stop = nullptr);
+
+// Puts a file written whole under a temporary name in place of path; false,
+// with the temporary file removed, when it cannot take that name.
+bool PutInPlace(const char* temporary, const char* path);
 
 // The file name and extension of a path, without its folder: the title a
 // signature takes from its file.

@@ -377,6 +377,8 @@ const char* LoadErrorText(LoadError error)
         return "Error: Could not create the signature file";
     case LoadError::OutOfMemory:
         return "Error: Not enough memory to load the signature file (11)";
+    case LoadError::Stopped:
+        return "Stopped before the signature file was read whole";
     }
     return nullptr;
 }
@@ -394,6 +396,8 @@ const char* SaveErrorText(SaveError error)
         return "Error: Could not write directory list to signature file";
     case SaveError::Records:
         return "Error: Could not write file details to signature file";
+    case SaveError::Withdrawn:
+        return "The signature file was left as it was";
     }
     return nullptr;
 }

@@ -27,7 +27,7 @@ struct HeaderView {
     char name[SIGNATURE_NAME_SIZE];
     int32_t directoryCount;
     int32_t fileCount;
-    int64_t totalBytes;
+    uint64_t totalBytes;
 };
 
 HeaderView ReadHeader()
@@ -38,11 +38,11 @@ HeaderView ReadHeader()
     view.name[sizeof view.name - 1] = '\0';
     view.directoryCount = appState.header.directoryCount;
     view.fileCount = appState.header.fileCount;
-    view.totalBytes = appState.header.totalBytes;
+    view.totalBytes = static_cast<uint64_t>(appState.header.totalBytes);
     return view;
 }
 
-void ShowMegabytes(HWND window, int id, int64_t bytes)
+void ShowMegabytes(HWND window, int id, uint64_t bytes)
 {
     char text[PANEL_TEXT_SIZE];
     FormatMegabytes(bytes, text, sizeof text);

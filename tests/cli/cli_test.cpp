@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -180,4 +181,31 @@ TEST(Cli, JsonReportAndAcceptTakeExactlyTheReviewedChanges)
     Outcome after = RunCli({"compare", sig, "--report", text});
     EXPECT_EQ(after.exitCode, 1u);
     EXPECT_NE(after.out.find("Extra files: 0\nMissing files: 0\nDifferent size: 1\n"), std::string::npos);
+}
+
+// Unix links as Wine shows them: a link back to a folder above is not
+// followed; behind a link whose target went away is a folder that cannot be
+// read, whose files stay in the signature, unchecked, through accept.
+TEST(Cli, ALinkBackUpIsNotFollowedAndFilesBehindADanglingLinkStayUnchecked)
+{
+    std::string root = std::string("Z:") + std::getenv("OLVARIN_TEST_TMP") + "\\links";
+    std::replace(root.begin(), root.end(), '/', '\\');
+    const std::string files = MakeTestFolder("cli-links"), sig = files + "\\s.sig", json = files + "\\r.jsonl";
+    Outcome loop = RunCli({"create", sig, "--include", root + "\\loop"});
+    EXPECT_EQ(loop.exitCode, 0u);
+    EXPECT_EQ(loop.err, "Link not followed (it leads back to a folder above it): " + root + "\\loop\\bin\\X11\n");
+    EXPECT_NE(loop.out.find("Recorded 2 files"), std::string::npos) << loop.out;
+
+    ASSERT_NE(RunCli({"create", sig, "--include", root + "\\dangling"}).out.find("Recorded 6 files"), std::string::npos);
+    ASSERT_TRUE(MoveFileA((root + "\\dangling\\data-real").c_str(), (root + "\\dangling\\data-away").c_str()));
+    Outcome compared = RunCli({"compare", sig, "--json", json, "--report", files + "\\r.txt", "--quiet"});
+    MoveFileA((root + "\\dangling\\data-away").c_str(), (root + "\\dangling\\data-real").c_str());
+    EXPECT_EQ(compared.exitCode, 1u);
+    EXPECT_EQ(compared.err.find("Folder not read: " + root + "\\dangling\\link ("), 0u) << compared.err;
+    EXPECT_NE(compared.out.find("Extra files: 3\nMissing files: 3\n"), std::string::npos) << compared.out;
+    EXPECT_NE(compared.out.find("Not checked (their folders could not be read): 3\n"), std::string::npos);
+    EXPECT_EQ(RunCli({"accept", sig, json}).exitCode, 0u);
+    const std::string shown = RunCli({"show", sig, "--records"}).out;
+    for (const char* name : {"\\link\\f1\t", "\\link\\f2\t", "\\link\\f3\t", "\\data-away\\f1\t"})
+        EXPECT_NE(shown.find(name), std::string::npos) << name;
 }

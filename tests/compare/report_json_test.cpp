@@ -49,7 +49,8 @@ TEST(ReportJson, TimesSpellOneWayAndReadBack)
         {125962992000000000ull, "2000-02-29T12:00:00.0000000Z"},  // the last day of a 400-year cycle
         {125911583999999999ull, "1999-12-31T23:59:59.9999999Z"},
         {31292352000000000ull, "1700-03-01T00:00:00.0000000Z"},  // the first day after a century's end
-        {~0ull, "60056-05-28T05:36:10.9551615Z"},
+        {~0ull, "+060056-05-28T05:36:10.9551615Z"},  // past 9999 in the expanded form
+        {2650467744000000000ull, "+010000-01-01T00:00:00.0000000Z"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(IsoTime(At(c.ticks)), c.text);
@@ -59,7 +60,8 @@ TEST(ReportJson, TimesSpellOneWayAndReadBack)
     }
     FileTime t;
     for (const char* bad : {"2021-02-29T00:00:00.0000000Z", "2020-01-01T00:00:00.000000Z", "2020-01-01T00:00:00Z",
-                            "2020-01-01T00:00:00.0000000Z ", "1600-12-31T23:59:59.9999999Z", "60056-05-28T05:36:11.0000000Z"})
+                            "2020-01-01T00:00:00.0000000Z ", "1600-12-31T23:59:59.9999999Z", "+060056-05-28T05:36:11.0000000Z",
+                            "60056-05-28T05:36:10.9551615Z", "+9999-12-31T00:00:00.0000000Z"})
         EXPECT_FALSE(ParseIsoTime(bad, t)) << bad;
 }
 

@@ -17,8 +17,7 @@ struct Report {
     std::vector<FileRecord> scan = std::vector<FileRecord>(MAX_DIFFERENCES);
     std::vector<FileRecord> loaded = std::vector<FileRecord>(MAX_DIFFERENCES);
     std::unique_ptr<DifferenceTable> table{new DifferenceTable()};
-    int32_t skipped = 0;
-    bool stopped = false;
+    ReportNotes notes;
 
     void Add(int32_t kind, int32_t scanIndex, int32_t loadedIndex, const std::string& path = "")
     {
@@ -32,7 +31,7 @@ struct Report {
         std::FILE* file = std::tmpfile();
         RecordTable scanTable, loadedTable;
         FillTable(scanTable, scan), FillTable(loadedTable, loaded);
-        EXPECT_TRUE(WriteReportText(file, *table, scanTable, loadedTable, skipped, stopped));
+        EXPECT_TRUE(WriteReportText(file, *table, scanTable, loadedTable, notes));
         std::rewind(file);
         std::string bytes(1 << 20, '\0');
         bytes.resize(std::fread(&bytes[0], 1, bytes.size(), file));
@@ -61,9 +60,15 @@ TEST(ReportText, FullTableListsEveryEntryThenTheDroppedAndSkippedCountsNeverRead
         "**** Files or folders not checked because their paths are longer than 299 characters: 12 ****\r\n";
     const std::string stoppedLine =
         "**** Compare stopped before the end: files not reached are listed as missing ****\r\n";
-    r.skipped = 12;
-    r.stopped = true;
+    r.notes.skippedCount = 12;
+    r.notes.stopped = true;
     EXPECT_EQ(r.Write(), lines + "**** 1 more differences were found but not listed ****\r\n" + skippedLine + stoppedLine);
+    r.table->droppedCount = 0;
+    r.notes = {0, 3, {"C:\\a (Access is denied.)", "C:\\b (The device is not ready.)"}, {"C:\\u\\X11"}, false, true, 4000000};
+    EXPECT_EQ(r.Write(), lines + "**** Files not checked because their folders could not be read: 3, in C:\\a (Access is denied.); "
+                                 "C:\\b (The device is not ready.) ****\r\n**** Links not followed because they lead back to a folder "
+                                 "above them: C:\\u\\X11 ****\r\n**** Compare cut short after 4000000 files (the file limit, or memory, "
+                                 "was reached): files after them were not compared and are listed as missing ****\r\n");
 
     Report edge;
     std::memset(edge.scan[0].path, 'x', RECORD_PATH_SIZE - 1);
@@ -86,7 +91,7 @@ TEST(ReportText, FullTableListsEveryEntryThenTheDroppedAndSkippedCountsNeverRead
     RecordTable scanTable, loadedTable;
     FillTable(scanTable, edge.scan), FillTable(loadedTable, edge.loaded);
     for (std::FILE* file : streams) {
-        EXPECT_FALSE(WriteReportText(file, *edge.table, scanTable, loadedTable, 0, true));
+        EXPECT_FALSE(WriteReportText(file, *edge.table, scanTable, loadedTable, {0, 0, {}, {}, true, false, 0}));
         std::fclose(file);
     }
 }

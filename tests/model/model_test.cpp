@@ -41,9 +41,9 @@ TEST(PanelFormat, MegabytesRoundToOneDecimalThroughSinglePrecisionAndTimesHaveNo
 {
     // 0.149999... rounds down; single precision keeps 24 bits, so 16777217
     // MB is the first whole number it cannot hold.
-    const struct { int64_t bytes; const char* text; } cases[] = {
-        {0, "0.0"}, {1572864, "1.5"}, {1048575, "1.0"}, {52428, "0.0"}, {-1572864, "-1.5"}, {157286, "0.1"},
-        {int64_t(16777217) * 1048576, "16777216.0"},
+    const struct { uint64_t bytes; const char* text; } cases[] = {
+        {0, "0.0"}, {1572864, "1.5"}, {1048575, "1.0"}, {52428, "0.0"}, {157286, "0.1"},
+        {uint64_t(16777217) * 1048576, "16777216.0"}, {uint64_t(1) << 63, "8796093022208.0"},  // a total past the signed range
     };
     char buffer[PANEL_TEXT_SIZE], shortBuffer[4];
     for (const auto& c : cases) {

@@ -285,3 +285,45 @@ TEST(Walker, TwoCreatesAtOnceOnTwoThreadsEachRecordTheirOwnTree)
     EXPECT_EQ(got[0], expected[0]);
     EXPECT_EQ(got[1], expected[1]);
 }
+
+namespace {
+
+std::string faultyFolder;  // the listing that fails, and how
+DWORD faultError = 0;
+uint32_t ListingFault(const char* path) { return faultyFolder == path ? faultError : 0; }
+
+}  // namespace
+
+// A folder whose listing fails (access denied, a drive not ready) is not
+// read: what the signature holds under it is neither compared nor missing,
+// and the report says so. A folder that is not there (path not found) is
+// gone: its files are missing. The same for an Include folder itself.
+TEST(Walker, RecordsUnderAFolderThatCannotBeReadAreUncheckedAndThoseOfAFolderGoneAreMissing)
+{
+    const std::string root = Tree("unread", {"\\keep.txt", "\\sub\\b.txt", "\\sub\\deeper\\c.txt"});
+    auto owner = std::make_unique<AppState>();
+    AppState& appState = *owner;
+    Operations run{appState};
+    run.Scan({{0, root}});
+    appState.listingFault = ListingFault;
+    run.report = MakeTestFolder("unread-report") + "\\report.txt";
+    for (const std::string& folder : {root + "\\sub", root}) {
+        for (DWORD error : {ERROR_ACCESS_DENIED, ERROR_NOT_READY, ERROR_PATH_NOT_FOUND}) {
+            SCOPED_TRACE(folder + " " + std::to_string(error));
+            faultyFolder = folder, faultError = error;
+            ASSERT_TRUE(run(true, {{0, root}}).differences);
+            const int64_t under = folder == root ? 3 : 2;
+            const bool gone = error == ERROR_PATH_NOT_FOUND;
+            EXPECT_EQ(appState.differenceTable.uncheckedCount, gone ? 0 : under);
+            EXPECT_EQ(appState.differenceTable.entryCount, gone ? under : 0);
+            const std::string line = "**** Files not checked because their folders could not be read: " + std::to_string(under) +
+                                     ", in " + folder + " (";
+            EXPECT_EQ(ReadWholeFile(run.report).find(line) != std::string::npos, !gone) << ReadWholeFile(run.report);
+        }
+    }
+    // A Create that cannot read a folder says which.
+    faultyFolder = root + "\\sub", faultError = ERROR_ACCESS_DENIED;
+    EXPECT_TRUE(run(false, {{0, root}}).unread);
+    ASSERT_EQ(run.recorder.shown.size(), 1u);
+    EXPECT_EQ(run.recorder.shown[0].find("Folders not read|Folders that could not be read, whose files are not recorded: 1\n" + root + "\\sub ("), 0u);
+}
