@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
-# Builds the fuzz preset and fuzzes the signature reader for a bounded time
-# (default 60 seconds). The seed files are made afresh by the reader tests'
-# table of damaged files; the growing corpus, the log and any crashing input stay in
-# build/fuzz. Exits non-zero on a build failure or a crash.
+# Builds the fuzz preset and fuzzes both readers of files anyone may have
+# written, the signature reader and accept's reader of a reviewed report,
+# for a bounded time in all (default 60 seconds, split between them). The
+# seeds are made afresh by the core tests: the signature reader's table of
+# damaged files, and every report the JSON report tests read. The growing
+# corpora, the logs and any crashing input stay in build/fuzz. Exits
+# non-zero on a build failure or a crash.
 #   fuzz.sh [SECONDS]
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -11,36 +14,44 @@ dir=build/fuzz
 
 if ! { cmake --preset fuzz >/dev/null && cmake --build --preset fuzz &&
         cmake --preset native >/dev/null && cmake --build --preset native --target core_tests; }; then
-    echo "Fuzzing the signature reader: FAILED (the fuzz preset or the core tests did not build)" >&2
+    echo "Fuzzing: FAILED (the fuzz preset or the core tests did not build)" >&2
     exit 1
 fi
 
-# The seeds: every damaged and sound file of the reader's error table.
-rm -rf "$dir/seeds"
-mkdir -p "$dir/seeds" "$dir/corpus" "$dir/artifacts"
-if ! OLVARIN_FUZZ_SEEDS="$PWD/$dir/seeds" build/native/tests/core_tests \
-        --gtest_filter=SignatureRead.EachDamageGivesItsErrorAtItsBoundary --gtest_brief=1 >/dev/null; then
-    echo "Fuzzing the signature reader: FAILED (the seed files are wrong)" >&2
-    exit 1
-fi
+# Fuzzes one reader for its share of the time: its name, the tests that
+# write its seeds, the longest input, the seconds.
+fuzz() {
+    local name=$1 seed_tests=$2 max_len=$3 time=$4
+    local work="$dir/$name"
+    rm -rf "$work/seeds"
+    mkdir -p "$work/seeds" "$work/corpus" "$work/artifacts"
+    if ! OLVARIN_FUZZ_SEEDS="$PWD/$work/seeds" build/native/tests/core_tests \
+            --gtest_filter="$seed_tests" --gtest_brief=1 >/dev/null; then
+        echo "Fuzzing the $name reader: FAILED (the seed files are wrong)" >&2
+        return 1
+    fi
+    local log="$work/fuzz.log"
+    "$dir/fuzz/${name}_reader_fuzzer" \
+        -max_total_time="$time" -max_len="$max_len" -print_final_stats=1 \
+        -artifact_prefix="$work/artifacts/" \
+        "$work/corpus" "$work/seeds" >"$log" 2>&1
+    local status=$?
+    local runs done_line
+    runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$')
+    done_line=$(grep -E '^#[0-9]+[[:space:]]+DONE' "$log" | tail -1)
+    if [ $status -ne 0 ]; then
+        tail -40 "$log" >&2
+        echo "Fuzzing the $name reader: FAILED (exit $status); crashing input in $work/artifacts, log in $log" >&2
+        return 1
+    fi
+    echo "Fuzzing the $name reader: PASSED, ${runs:-?} runs in ${time} s, no crash;" \
+         "coverage $(echo "$done_line" | grep -o 'cov: [0-9]*' | grep -o '[0-9]*') edges," \
+         "$(echo "$done_line" | grep -o 'ft: [0-9]*' | grep -o '[0-9]*') features," \
+         "corpus $(echo "$done_line" | grep -o 'corp: [0-9]*' | grep -o '[0-9]*') inputs (log: $log)"
+}
 
-log="$dir/fuzz.log"
-"$dir/fuzz/signature_reader_fuzzer" \
-    -max_total_time="$seconds" -max_len=12000 -print_final_stats=1 \
-    -artifact_prefix="$dir/artifacts/" \
-    "$dir/corpus" "$dir/seeds" >"$log" 2>&1
-status=$?
-
-runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$')
-done_line=$(grep -E '^#[0-9]+[[:space:]]+DONE' "$log" | tail -1)
-cov=$(echo "$done_line" | grep -o 'cov: [0-9]*' | grep -o '[0-9]*')
-ft=$(echo "$done_line" | grep -o 'ft: [0-9]*' | grep -o '[0-9]*')
-corp=$(echo "$done_line" | grep -o 'corp: [0-9]*' | grep -o '[0-9]*')
-
-if [ $status -ne 0 ]; then
-    tail -40 "$log" >&2
-    echo "Fuzzing the signature reader: FAILED (exit $status); crashing input in $dir/artifacts, log in $log" >&2
-    exit 1
-fi
-echo "Fuzzing the signature reader: PASSED, ${runs:-?} runs in ${seconds} s, no crash;" \
-     "coverage ${cov:-?} edges, ${ft:-?} features, corpus ${corp:-?} inputs (log: $log)"
+half=$((seconds / 2))
+status=0
+fuzz signature SignatureRead.EachDamageGivesItsErrorAtItsBoundary 12000 "$((seconds - half))" || status=1
+fuzz accept 'ReportJson.*' 20000 "$half" || status=1
+exit $status

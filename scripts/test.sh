@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds every preset and runs every test
-# suite, printing each runner's own summary, and fuzzes the signature reader
+# suite, printing each runner's own summary, and fuzzes both file readers
 # for a minute beside them. Exits non-zero on any build error, test failure or
 # crash.
 set -uo pipefail
@@ -65,7 +65,7 @@ else
     status=1
 fi
 
-echo "=== fuzzing: the signature reader (clang, libFuzzer, ASan, UBSan; a minute, begun after the builds)"
+echo "=== fuzzing: the signature reader and accept's reader, half a minute each (clang, libFuzzer, ASan, UBSan; begun after the builds)"
 wait "$fuzz_pid" || status=1
 cat "$fuzz_log"
 

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -29,6 +31,16 @@ void Collect(void* tables, int32_t kind, int32_t s, int32_t l)
 {
     auto* t = static_cast<RecordTable*>(tables);
     lines.push_back(DifferenceLine(kind, t[0], s, t[1], l, ContentCheck::Digests, true, Same));
+}
+
+// Reads a report as accept does; every report read is also a seed file for
+// the accept fuzzer, written to OLVARIN_FUZZ_SEEDS.
+std::string ReadSeeded(const std::string& text, TextConverter fromUtf8, ReviewedReport& report)
+{
+    static int row = 0;
+    if (const char* seeds = std::getenv("OLVARIN_FUZZ_SEEDS"))
+        std::ofstream(std::string(seeds) + "/report" + std::to_string(row++) + ".jsonl", std::ios::binary) << text;
+    return ReadReviewedReport(text, fromUtf8, report);
 }
 
 std::string Summary(bool complete)
@@ -91,7 +103,7 @@ TEST(ReportJson, ALineForEveryDifferenceAndAcceptingThemAllGivesTheScan)
     for (const std::string& line : lines) report += line + "\n";
     ReviewedReport reviewed;
     int64_t counts[3];
-    ASSERT_EQ(ReadReviewedReport(report + Summary(true) + "\r\n\n", Same, reviewed), "");
+    ASSERT_EQ(ReadSeeded(report + Summary(true) + "\r\n\n", Same, reviewed), "");
     ASSERT_EQ(ApplyReviewedChanges(tables[1], true, reviewed, accepted, counts), "");
     EXPECT_EQ(counts[0] * 100 + counts[1] * 10 + counts[2], 112);
     ASSERT_EQ(accepted.Count(), tables[0].Count());
@@ -99,7 +111,7 @@ TEST(ReportJson, ALineForEveryDifferenceAndAcceptingThemAllGivesTheScan)
         FileRecord a = accepted.Get(i), b = tables[0].Get(i);
         EXPECT_EQ(std::memcmp(&a, &b, sizeof a), 0) << a.path;
     }
-    ASSERT_EQ(ReadReviewedReport(lines[1] + "\n\n" + lines[3] + "\n" + Summary(true), Same, reviewed), "");
+    ASSERT_EQ(ReadSeeded(lines[1] + "\n\n" + lines[3] + "\n" + Summary(true), Same, reviewed), "");
     ASSERT_EQ(ApplyReviewedChanges(tables[1], true, reviewed, accepted, counts), "");
     EXPECT_EQ(accepted.Count(), 3);
     EXPECT_EQ(accepted.Get(2).details.attributes, 1u);  // gone is removed, grown as it was
@@ -115,13 +127,13 @@ TEST(ReportJson, ALineForEveryDifferenceAndAcceptingThemAllGivesTheScan)
                                    std::string(R"({"type":1})"), noOld + "\n" + Summary(true),
                                    first("\"checksum\":8", "\"checksum\":0") + "\n" + Summary(true),
                                    first("\"sha256\":\"05", "\"sha256\":\"0g") + "\n" + Summary(true)})
-        EXPECT_NE(ReadReviewedReport(bad, Same, reviewed), "") << bad;
+        EXPECT_NE(ReadSeeded(bad, Same, reviewed), "") << bad;
     const std::string z = first("\\\\a\\\\new", "\\\\z");
-    ASSERT_EQ(ReadReviewedReport(lines[0] + "\n" + z + "\n" + z + "\n" + Summary(true), Same, reviewed), "");
+    ASSERT_EQ(ReadSeeded(lines[0] + "\n" + z + "\n" + z + "\n" + Summary(true), Same, reviewed), "");
     EXPECT_NE(ApplyReviewedChanges(tables[1], true, reviewed, accepted, counts), "");
-    ASSERT_EQ(ReadReviewedReport(report + Summary(true), Same, reviewed), "");
+    ASSERT_EQ(ReadSeeded(report + Summary(true), Same, reviewed), "");
     EXPECT_NE(ApplyReviewedChanges(tables[0], true, reviewed, accepted, counts), "");
-    ReadReviewedReport(lines[2] + "\n" + Summary(true), Same, reviewed);
+    ReadSeeded(lines[2] + "\n" + Summary(true), Same, reviewed);
     reviewed.changes[0].before.details.checksum = 6;
     EXPECT_NE(ApplyReviewedChanges(tables[1], true, reviewed, accepted, counts), "");
 }
@@ -144,7 +156,7 @@ TEST(ReportJson, NamesEqualUpToCaseOrSpeltAlikeAreComparedAndAcceptedAsTheirOwnF
         EXPECT_NE(lines[1].find(R"("action":"added","path":"\\X.TXT")"), std::string::npos) << lines[1];
         ReviewedReport reviewed;
         int64_t counts[3];
-        ASSERT_EQ(ReadReviewedReport(lines[0] + "\n" + lines[1] + "\n" + Summary(true), Same, reviewed), "");
+        ASSERT_EQ(ReadSeeded(lines[0] + "\n" + lines[1] + "\n" + Summary(true), Same, reviewed), "");
         ASSERT_EQ(ApplyReviewedChanges(tables[1], true, reviewed, accepted, counts), "");
         tables[2].TakeFrom(accepted);
     }
