@@ -289,33 +289,33 @@ FileRecord RecordTable::Get(int32_t index) const
 }
 
 // Along each cycle of the permutation, with one spare record per cycle.
+// Each index is placed once, for its entry, digest and mark alike.
 void RecordTable::Permute(int32_t* order)
 {
     for (int32_t start = 0; start < count_; ++start) {
         if (order[start] == start) {
             continue;
         }
-        Entry spare = At(start);
-        DigestSlot spareDigest = {};
-        if (digests_) {
-            spareDigest = DigestAt(start);
-        }
-        const bool spareMark = ChecksumNotTaken(start);
-        int32_t to = start;
-        for (;;) {
-            int32_t from = order[to];
-            order[to] = to;  // placed
-            DigestSlot* toDigest = digests_ ? &DigestAt(to) : nullptr;
+        Place to = PlaceOf(start);
+        const Entry spare = blocks_[to.block][to.offset];
+        const DigestSlot spareDigest = digests_ ? digestBlocks_[to.block][to.offset] : DigestSlot{};
+        const uint8_t spareMark = marks_[to.block] != nullptr ? marks_[to.block][to.offset] : 0;
+        for (int32_t index = start;;) {
+            const int32_t from = order[index];
+            order[index] = index;  // placed
+            uint8_t* const marks = marks_[to.block];
             if (from == start) {
-                At(to) = spare;
-                if (toDigest != nullptr) *toDigest = spareDigest;
-                MarkChecksumNotTaken(to, spareMark);
+                blocks_[to.block][to.offset] = spare;
+                if (digests_) digestBlocks_[to.block][to.offset] = spareDigest;
+                if (marks != nullptr) marks[to.offset] = spareMark;
                 break;
             }
-            At(to) = At(from);
-            if (toDigest != nullptr) *toDigest = DigestAt(from);
-            MarkChecksumNotTaken(to, ChecksumNotTaken(from));
-            to = from;
+            const Place next = PlaceOf(from);
+            blocks_[to.block][to.offset] = blocks_[next.block][next.offset];
+            if (digests_) digestBlocks_[to.block][to.offset] = digestBlocks_[next.block][next.offset];
+            if (marks != nullptr) marks[to.offset] = ChecksumNotTaken(from) ? 1 : 0;
+            index = from;
+            to = next;
         }
     }
 }
