@@ -41,18 +41,20 @@ void RecordTable::Give(void* block, size_t size)
 
 void RecordTable::Clear(bool digests, bool sortable)
 {
-    for (int32_t b = 0; b < MAX_RECORD_BLOCKS && blocks_[b] != nullptr; ++b) {
-        Give(blocks_[b], sizeof(Entry) * RECORDS_PER_BLOCK);
+    for (int b = 0; b < MAX_RECORD_BLOCKS && blocks_[b] != nullptr; ++b) {
+        const size_t records = BlockRecords(b);
+        Give(blocks_[b], sizeof(Entry) * records);
         blocks_[b] = nullptr;
-        Give(digestBlocks_[b], sizeof(DigestSlot) * RECORDS_PER_BLOCK);
+        Give(digestBlocks_[b], sizeof(DigestSlot) * records);
         digestBlocks_[b] = nullptr;
-        Give(marks_[b], RECORDS_PER_BLOCK);
+        Give(marks_[b], records);
         marks_[b] = nullptr;
     }
     for (uint32_t b = 0; b < textBlockCount_; ++b) {
-        Give(textBlocks_[b], size_t{1} << TEXT_BLOCK_BITS);
-        textBlocks_[b] = nullptr;
+        Give(textBlocks_[b], TextBlockSize(b));
     }
+    textBlocks_.reset();
+    textArraySize_ = 0;
     textBlockCount_ = 0;
     textUsed_ = 0;
     lastFolder_ = 0;
@@ -76,6 +78,7 @@ void RecordTable::TakeFrom(RecordTable& other)
     std::swap(digestBlocks_, other.digestBlocks_);
     std::swap(marks_, other.marks_);
     std::swap(textBlocks_, other.textBlocks_);
+    std::swap(textArraySize_, other.textArraySize_);
     std::swap(textBlockCount_, other.textBlockCount_);
     std::swap(textUsed_, other.textUsed_);
     std::swap(lastFolder_, other.lastFolder_);
@@ -88,15 +91,14 @@ void RecordTable::TakeFrom(RecordTable& other)
 
 uint32_t RecordTable::StoreText(const char* text, size_t length)
 {
-    constexpr size_t BLOCK_SIZE = size_t{1} << TEXT_BLOCK_BITS;
-    if (textBlockCount_ == 0 || textUsed_ + length + TEXT_SLACK > BLOCK_SIZE) {
+    if (textBlockCount_ == 0 || textUsed_ + length + TEXT_SLACK > TextBlockSize(textBlockCount_ - 1)) {
         if (textBlockCount_ == MAX_TEXT_BLOCKS) {
             throw std::bad_alloc();  // 4 GB of texts: never, within MAX_FILES paths
         }
-        if (!textBlocks_) {
-            textBlocks_.reset(new char*[MAX_TEXT_BLOCKS]());
+        if (textBlockCount_ == textArraySize_) {
+            GrowTextArray();
         }
-        textBlocks_[textBlockCount_] = static_cast<char*>(Take(BLOCK_SIZE));
+        textBlocks_[textBlockCount_] = static_cast<char*>(Take(TextBlockSize(textBlockCount_)));
         ++textBlockCount_;
         textUsed_ = 0;
     }
@@ -106,12 +108,26 @@ uint32_t RecordTable::StoreText(const char* text, size_t length)
     return ref;
 }
 
+// A scan's (sortable) table is read by the checksum readers while the walk
+// adds blocks, so its array of text block pointers is made whole before its
+// first text and never moves. Any other table is filled by one thread alone;
+// its array doubles as its blocks come. Neither is counted in MemoryUsed.
+void RecordTable::GrowTextArray()
+{
+    const uint32_t size = sortable_ ? MAX_TEXT_BLOCKS : std::max(2 * textArraySize_, FIRST_TEXT_ARRAY);
+    std::unique_ptr<char*[]> grown(new char*[size]);
+    std::copy_n(textBlocks_.get(), textBlockCount_, grown.get());
+    textBlocks_ = std::move(grown);
+    textArraySize_ = size;
+}
+
 // The sort works on two arrays as long as the table. A sortable table grows
-// them before each record that would not fit, a sixteenth at a time. Their
-// contents need no keeping, so the old arrays go before the new ones come:
-// the arrays never take twice their room. Should memory run out there, the
-// arrays of the old size come back (their room was just freed) and the
-// record is refused, so that the table can still sort every record it has.
+// them before each record that would not fit: doubling up to a whole block
+// of records, then a sixteenth at a time. Their contents need no keeping, so
+// the old arrays go before the new ones come: the arrays never take twice
+// their room. Should memory run out there, the arrays of the old size come
+// back (their room was just freed) and the record is refused, so that the
+// table can still sort every record it has.
 void RecordTable::EnsureSortRoom()
 {
     if (!sortable_ || count_ < sortCapacity_) {
@@ -120,7 +136,9 @@ void RecordTable::EnsureSortRoom()
     const int32_t old = sortCapacity_;
     DropSortRoom();
     try {
-        AllocateSortRoom(std::min(MAX_FILES, old + std::max(old / 16, RECORDS_PER_BLOCK)));
+        const int32_t grown = old < RECORDS_PER_BLOCK ? std::max(2 * old, FIRST_BLOCK_RECORDS)
+                                                      : old + std::max(old / 16, RECORDS_PER_BLOCK);
+        AllocateSortRoom(std::min(MAX_FILES, grown));
     } catch (const std::bad_alloc&) {
         AllocateSortRoom(old);
         throw;
@@ -169,15 +187,16 @@ int32_t RecordTable::Append(const char* path, size_t length, const FileDetails& 
     }
     length = std::min(length, static_cast<size_t>(RECORD_PATH_SIZE - 1));
     EnsureSortRoom();
-    const int32_t block = count_ / RECORDS_PER_BLOCK;
+    const uint32_t block = PlaceOf(count_).block;
+    const size_t records = BlockRecords(static_cast<int>(block));
     if (blocks_[block] == nullptr) {
-        blocks_[block] = static_cast<Entry*>(Take(sizeof(Entry) * RECORDS_PER_BLOCK));
+        blocks_[block] = static_cast<Entry*>(Take(sizeof(Entry) * records));
     }
     if (digests_ && digestBlocks_[block] == nullptr) {
-        digestBlocks_[block] = static_cast<DigestSlot*>(Take(sizeof(DigestSlot) * RECORDS_PER_BLOCK));
+        digestBlocks_[block] = static_cast<DigestSlot*>(Take(sizeof(DigestSlot) * records));
     }
     if (sortable_ && marks_[block] == nullptr) {
-        marks_[block] = static_cast<uint8_t*>(Take(RECORDS_PER_BLOCK));
+        marks_[block] = static_cast<uint8_t*>(Take(records));
     }
 
     // The folder is the text up to the last backslash; consecutive records
@@ -253,9 +272,9 @@ void RecordTable::SetDigest(int32_t index, const uint8_t* digest)
 
 void RecordTable::MarkChecksumNotTaken(int32_t index, bool notTaken)
 {
-    uint8_t* marks = marks_[index / RECORDS_PER_BLOCK];
-    if (marks != nullptr) {
-        marks[index % RECORDS_PER_BLOCK] = notTaken ? 1 : 0;
+    const Place place = PlaceOf(index);
+    if (marks_[place.block] != nullptr) {
+        marks_[place.block][place.offset] = notTaken ? 1 : 0;
     }
 }
 
@@ -270,33 +289,33 @@ FileRecord RecordTable::Get(int32_t index) const
 }
 
 // Along each cycle of the permutation, with one spare record per cycle.
+// Each index is placed once, for its entry, digest and mark alike.
 void RecordTable::Permute(int32_t* order)
 {
     for (int32_t start = 0; start < count_; ++start) {
         if (order[start] == start) {
             continue;
         }
-        Entry spare = At(start);
-        DigestSlot spareDigest = {};
-        if (digests_) {
-            spareDigest = DigestAt(start);
-        }
-        const bool spareMark = ChecksumNotTaken(start);
-        int32_t to = start;
-        for (;;) {
-            int32_t from = order[to];
-            order[to] = to;  // placed
-            DigestSlot* toDigest = digests_ ? &DigestAt(to) : nullptr;
+        Place to = PlaceOf(start);
+        const Entry spare = blocks_[to.block][to.offset];
+        const DigestSlot spareDigest = digests_ ? digestBlocks_[to.block][to.offset] : DigestSlot{};
+        const uint8_t spareMark = marks_[to.block] != nullptr ? marks_[to.block][to.offset] : 0;
+        for (int32_t index = start;;) {
+            const int32_t from = order[index];
+            order[index] = index;  // placed
+            uint8_t* const marks = marks_[to.block];
             if (from == start) {
-                At(to) = spare;
-                if (toDigest != nullptr) *toDigest = spareDigest;
-                MarkChecksumNotTaken(to, spareMark);
+                blocks_[to.block][to.offset] = spare;
+                if (digests_) digestBlocks_[to.block][to.offset] = spareDigest;
+                if (marks != nullptr) marks[to.offset] = spareMark;
                 break;
             }
-            At(to) = At(from);
-            if (toDigest != nullptr) *toDigest = DigestAt(from);
-            MarkChecksumNotTaken(to, ChecksumNotTaken(from));
-            to = from;
+            const Place next = PlaceOf(from);
+            blocks_[to.block][to.offset] = blocks_[next.block][next.offset];
+            if (digests_) digestBlocks_[to.block][to.offset] = digestBlocks_[next.block][next.offset];
+            if (marks != nullptr) marks[to.offset] = ChecksumNotTaken(from) ? 1 : 0;
+            index = from;
+            to = next;
         }
     }
 }

@@ -4,12 +4,15 @@
 // A file server holds millions of files, most of them in folders shared with
 // many others, so a record keeps no path field of its own: each run of
 // records in one folder points at one copy of the folder's text, and each
-// record at its own name. Records live in fixed-size blocks that never move,
-// so that the checksum readers can fill records while the walk appends
-// more; texts live in large blocks of their own. Digests are kept only in a
-// table that holds them. Portable: no Windows header.
+// record at its own name. Records live in blocks that never move, so that
+// the checksum readers can fill records while the walk appends more; texts
+// live in blocks of their own. Both kinds of block start small and double
+// up to a fixed size, so that a table of a few records takes a few
+// kilobytes. Digests are kept only in a table that holds them. Portable: no
+// Windows header.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -36,10 +39,9 @@ struct RecordPath {
     uint16_t nameLength;
 };
 
-// Records held per block, and so the granularity of every allocation of
-// records.
+// Records held per whole block: past the first RECORDS_PER_BLOCK records,
+// the granularity of every allocation of records.
 constexpr int32_t RECORDS_PER_BLOCK = 4096;
-constexpr int32_t MAX_RECORD_BLOCKS = (MAX_FILES + RECORDS_PER_BLOCK - 1) / RECORDS_PER_BLOCK;
 
 class RecordTable {
 public:
@@ -95,7 +97,11 @@ public:
     // came first: its 0 then says nothing of the file. Only a sortable
     // table keeps marks (a new record has none); elsewhere there is none.
     void MarkChecksumNotTaken(int32_t index, bool notTaken);
-    bool ChecksumNotTaken(int32_t index) const { return marks_[index / RECORDS_PER_BLOCK] != nullptr && marks_[index / RECORDS_PER_BLOCK][index % RECORDS_PER_BLOCK] != 0; }
+    bool ChecksumNotTaken(int32_t index) const
+    {
+        const Place place = PlaceOf(index);
+        return marks_[place.block] != nullptr && marks_[place.block][place.offset] != 0;
+    }
 
     // Room for sorting Count() records: order and keys, at least Count()
     // long each. From the sortable table's own room, else freshly allocated
@@ -126,19 +132,69 @@ private:
         uint8_t bytes[DIGEST_SIZE];
     };
 
-    static constexpr int TEXT_BLOCK_BITS = 18;  // 256 KiB a block
-    static constexpr int MAX_TEXT_BLOCKS = 1 << (32 - TEXT_BLOCK_BITS);
+    // The first RECORDS_PER_BLOCK records fill blocks 0 to SMALL_BLOCKS - 1
+    // of 64, 64, 128, ... 2,048 records; record i past them is at
+    // i % RECORDS_PER_BLOCK in block i / RECORDS_PER_BLOCK + SMALL_BLOCKS - 1.
+    // So a large table finds a record as fast as with whole blocks only.
+    static constexpr int RECORD_BLOCK_BITS = 12;
+    static constexpr int FIRST_BLOCK_BITS = 6;
+    static constexpr int32_t FIRST_BLOCK_RECORDS = 1 << FIRST_BLOCK_BITS;
+    static constexpr int SMALL_BLOCKS = RECORD_BLOCK_BITS - FIRST_BLOCK_BITS + 1;
+    static constexpr int MAX_RECORD_BLOCKS =
+        SMALL_BLOCKS - 1 + (MAX_FILES + RECORDS_PER_BLOCK - 1) / RECORDS_PER_BLOCK;
+    static_assert(RECORDS_PER_BLOCK == 1 << RECORD_BLOCK_BITS, "a whole block is a power of two");
+    struct Place {
+        uint32_t block;
+        uint32_t offset;
+    };
+    static Place PlaceOf(int32_t index)
+    {
+        const uint32_t i = static_cast<uint32_t>(index);
+        if (i >= static_cast<uint32_t>(RECORDS_PER_BLOCK)) {
+            return {(i >> RECORD_BLOCK_BITS) + SMALL_BLOCKS - 1, i & (RECORDS_PER_BLOCK - 1)};
+        }
+        const uint32_t high = i >> FIRST_BLOCK_BITS;
+        if (high == 0) {
+            return {0, i};
+        }
+        const uint32_t block = 32 - static_cast<uint32_t>(__builtin_clz(high));  // block b >= 1 starts at 32 << b
+        return {block, i - (1u << (block + FIRST_BLOCK_BITS - 1))};
+    }
+    static size_t BlockRecords(int block)
+    {
+        return block == 0              ? FIRST_BLOCK_RECORDS
+               : block < SMALL_BLOCKS ? FIRST_BLOCK_RECORDS << (block - 1)
+                                      : RECORDS_PER_BLOCK;
+    }
 
-    Entry& At(int32_t index) const { return blocks_[index / RECORDS_PER_BLOCK][index % RECORDS_PER_BLOCK]; }
+    // A text is named by its block's number and its offset there. Text
+    // blocks double from 4 KiB to 256 KiB; a small block leaves the top of
+    // its offsets unused.
+    static constexpr int TEXT_BLOCK_BITS = 18;  // 256 KiB a block
+    static constexpr int FIRST_TEXT_BLOCK_BITS = 12;
+    static constexpr uint32_t MAX_TEXT_BLOCKS = 1u << (32 - TEXT_BLOCK_BITS);
+    static constexpr uint32_t FIRST_TEXT_ARRAY = 8;
+    static size_t TextBlockSize(uint32_t block)
+    {
+        return size_t{1} << std::min<uint32_t>(FIRST_TEXT_BLOCK_BITS + block, TEXT_BLOCK_BITS);
+    }
+
+    Entry& At(int32_t index) const
+    {
+        const Place place = PlaceOf(index);
+        return blocks_[place.block][place.offset];
+    }
     DigestSlot& DigestAt(int32_t index) const
     {
-        return digestBlocks_[index / RECORDS_PER_BLOCK][index % RECORDS_PER_BLOCK];
+        const Place place = PlaceOf(index);
+        return digestBlocks_[place.block][place.offset];
     }
     const char* Text(uint32_t ref) const
     {
         return textBlocks_[ref >> TEXT_BLOCK_BITS] + (ref & ((1u << TEXT_BLOCK_BITS) - 1));
     }
     uint32_t StoreText(const char* text, size_t length);
+    void GrowTextArray();
     void* Take(size_t size);
     void Give(void* block, size_t size);
     void EnsureSortRoom();
@@ -151,10 +207,11 @@ private:
     DigestSlot* digestBlocks_[MAX_RECORD_BLOCKS] = {};
     uint8_t* marks_[MAX_RECORD_BLOCKS] = {};
 
-    // Texts: every text block (the array made once, never moved, since the
-    // checksum readers read paths while the walk adds blocks), how many are
-    // in use and how much of the last.
+    // Texts: the array of every text block's pointer and its room (a scan's
+    // never moves: see GrowTextArray), how many blocks are in use and how
+    // much of the last.
     std::unique_ptr<char*[]> textBlocks_;
+    uint32_t textArraySize_ = 0;
     uint32_t textBlockCount_ = 0;
     size_t textUsed_ = 0;
     uint32_t lastFolder_ = 0;

@@ -71,3 +71,28 @@ TEST(PathOrder, FoldsOnlyAsciiCapitalsAndComparesUnsignedBytes)
         EXPECT_EQ((back < 0) - (back > 0), c.order) << c.b << " / " << c.a;
     }
 }
+
+// Room grows with the records: one or two take a few kilobytes; every record
+// keeps its path, digest and mark across the boundaries of growing blocks.
+TEST(RecordTable, EachRecordKeepsItsPlaceAcrossGrowingBlocksAndOneTakesLittleRoom)
+{
+    auto path = [](int i) { return "\\" + std::to_string(i / 7) + "\\" + std::string(i % 200, 'n') + std::to_string(i); };
+    RecordTable table, moved;
+    for (int32_t count : {1, 2, 64, 65, 4095, 4096, 4097, 9000, 9001}) {
+        table.Clear(true, count % 2 == 0);  // a sortable table keeps marks
+        for (int i = 0; i < count; ++i) {
+            const uint8_t digest[DIGEST_SIZE] = {static_cast<uint8_t>(i), static_cast<uint8_t>(i >> 8)};
+            table.SetDigest(table.Append(path(i).c_str(), path(i).size(), FileDetails{}), i % 2 ? digest : nullptr);
+            table.MarkChecksumNotTaken(i, i % 3 == 0);
+        }
+        EXPECT_TRUE(count > 2 || table.MemoryUsed() <= 12288) << table.MemoryUsed();
+        moved.TakeFrom(table);
+        for (int i = 0; i < count; ++i) {
+            const FileRecord r = moved.Get(i);
+            ASSERT_TRUE(r.path == path(i) && r.hasDigest == i % 2 && r.digest[0] + 256 * r.digest[1] == i % 2 * i &&
+                        moved.ChecksumNotTaken(i) == (count % 2 == 0 && i % 3 == 0)) << count << " " << i;
+        }
+        moved.Clear();
+        EXPECT_EQ(moved.MemoryUsed() + table.MemoryUsed(), 0u) << count;
+    }
+}
