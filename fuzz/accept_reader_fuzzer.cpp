@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "compare/report_json.h"
+#include "compare/reviewed_report.h"
 #include "model/path_order.h"
 #include "sigfile/signature_stream.h"
 
@@ -62,11 +62,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static const Fixed fixed;
     static RecordTable accepted, reloaded;
+    TextLines lines(std::string(reinterpret_cast<const char*>(data), size));
     ReviewedReport report;
-    std::string problem = ReadReviewedReport(std::string(reinterpret_cast<const char*>(data), size), Same, report);
+    std::string problem = ReadReviewedReport(lines, Same, report);
     if (problem.empty() && report.signatureSha256 != "ab") problem = "another signature";
     int64_t counts[3];
-    if (problem.empty()) problem = ApplyReviewedChanges(fixed.table, true, report, accepted, counts);
+    if (problem.empty()) problem = ApplyReviewedChanges(fixed.table, true, report, lines, Same, accepted, counts);
     if (!problem.empty()) {
         Require(fixed.Save(fixed.table) == fixed.bytes);
         return 0;

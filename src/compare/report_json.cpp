@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <unordered_map>
 
 #include <nlohmann/json.hpp>
 
@@ -64,17 +63,6 @@ constexpr struct {
     {CHANGED_LAST_WRITE, "last_write"}, {CHANGED_CHECKSUM, "checksum"},   {CHANGED_SHA256, "sha256"},
 };
 
-bool ParseHex(const std::string& text, uint8_t* bytes, size_t size)
-{
-    if (text.size() != 2 * size) return false;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        int value = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
-        if (value < 0) return false;
-        bytes[i / 2] = static_cast<uint8_t>(i % 2 ? (bytes[i / 2] << 4) | value : value);
-    }
-    return true;
-}
 
 // A record's values as the report gives them. A checksum of 0 is one never
 // taken (or checksums off), and a scan's checksum cut short by a Stop is
@@ -108,89 +96,20 @@ std::string Line(const Json& line)
     return line.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
-bool ReadUnsigned(const Json& object, const char* key, uint64_t limit, uint64_t& value)
-{
-    auto found = object.find(key);
-    if (found == object.end() || !found->is_number_unsigned()) return false;
-    value = found->get<uint64_t>();
-    return value <= limit;
-}
-
-bool ReadText(const Json& object, const char* key, std::string& value)
-{
-    auto found = object.find(key);
-    if (found == object.end() || !found->is_string()) return false;
-    value = found->get<std::string>();
-    return true;
-}
-
-// One record of a difference line; false when a value is missing or wrong.
-bool ReadRecord(const Json& line, const char* key, FileRecord& record)
-{
-    auto found = line.find(key);
-    if (found == line.end() || !found->is_object()) return false;
-    const Json& object = *found;
-    uint64_t size, attributes, checksum = 0;
-    std::string created, lastWrite, digest;
-    if (!ReadUnsigned(object, "size", UINT64_MAX, size) || !ReadUnsigned(object, "attributes", UINT32_MAX, attributes) ||
-        !ReadText(object, "created", created) || !ReadText(object, "last_write", lastWrite) ||
-        !ParseIsoTime(created, record.details.creationTime) || !ParseIsoTime(lastWrite, record.details.lastWriteTime)) {
-        return false;
-    }
-    if (object.contains("checksum") && (!ReadUnsigned(object, "checksum", UINT32_MAX, checksum) || checksum == 0)) {
-        return false;
-    }
-    record.hasDigest = object.contains("sha256") ? 1 : 0;
-    if (record.hasDigest && (!ReadText(object, "sha256", digest) || !ParseHex(digest, record.digest, DIGEST_SIZE))) {
-        return false;
-    }
-    record.details.size = size;
-    record.details.attributes = static_cast<uint32_t>(attributes);
-    record.details.checksum = static_cast<uint32_t>(checksum);
-    return true;
-}
-
-// The first record of the signature whose path equals path in the program's
-// order, or loaded.Count(); the signature is sorted.
-int32_t FirstAtOrAfter(const RecordTable& loaded, const std::string& path)
-{
-    const RecordPath wanted = {path.data(), path.data() + path.size(), static_cast<uint16_t>(path.size()), 0};
-    int32_t low = 0, high = loaded.Count();
-    while (low < high) {
-        int32_t middle = low + (high - low) / 2;
-        if (ComparePaths(loaded.Path(middle), wanted) < 0) {
-            low = middle + 1;
-        } else {
-            high = middle;
-        }
-    }
-    return low;
-}
-
-bool SamePath(const RecordTable& loaded, int32_t index, const std::string& path, bool exact)
-{
-    if (index >= loaded.Count()) return false;
-    char stored[RECORD_PATH_SIZE];
-    size_t length = loaded.CopyPath(index, stored);
-    return exact ? path.compare(0, std::string::npos, stored, length) == 0 : ComparePathTexts(stored, path.c_str()) == 0;
-}
-
-// Whether the signature still holds the values the report calls old.
-bool HoldsOldValues(const RecordTable& loaded, int32_t index, bool checksums, const FileRecord& before)
-{
-    const FileDetails& now = loaded.Details(index);
-    const FileDetails& then = before.details;
-    const bool checksumSame = then.checksum != 0 ? now.checksum == then.checksum : (!checksums || now.checksum == 0);
-    const bool digestSame = before.hasDigest ? loaded.HasDigest(index) &&
-                                                   std::memcmp(loaded.Digest(index), before.digest, DIGEST_SIZE) == 0
-                                             : !loaded.HasDigest(index);
-    return now.size == then.size && now.attributes == then.attributes &&
-           std::memcmp(&now.creationTime, &then.creationTime, sizeof now.creationTime) == 0 &&
-           std::memcmp(&now.lastWriteTime, &then.lastWriteTime, sizeof now.lastWriteTime) == 0 && checksumSame &&
-           digestSame;
-}
 
 }  // namespace
+
+bool ParseHex(const std::string& text, uint8_t* bytes, size_t size)
+{
+    if (text.size() != 2 * size) return false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        int value = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+        if (value < 0) return false;
+        bytes[i / 2] = static_cast<uint8_t>(i % 2 ? (bytes[i / 2] << 4) | value : value);
+    }
+    return true;
+}
 
 std::string Hex(const uint8_t* bytes, size_t size)
 {
@@ -293,126 +212,4 @@ std::string SummaryLine(const ReportSummary& summary)
     line["file_limit_reached"] = summary.fileLimitReached;
     line["exit_code"] = summary.exitCode;
     return Line(line);
-}
-
-std::string ReadReviewedReport(const std::string& text, TextConverter fromUtf8, ReviewedReport& report)
-{
-    report = ReviewedReport();
-    bool summarised = false;
-    int number = 0;
-    for (size_t start = 0; start < text.size();) {
-        size_t end = std::min(text.find('\n', start), text.size());
-        std::string line = text.substr(start, end - start);
-        start = end + 1;
-        ++number;
-        if (!line.empty() && line.back() == '\r') line.pop_back();  // an editor's line ends
-        if (line.find_first_not_of(" \t") == std::string::npos) continue;  // where a line was deleted
-        const std::string where = "line " + std::to_string(number) + " ";
-        if (summarised) return where + "follows the summary line";
-        const Json value = Json::parse(line, nullptr, false);
-        std::string type, action, path;
-        if (value.is_discarded() || !value.is_object() || !ReadText(value, "type", type)) {
-            return where + "is not a JSON object with a type";
-        }
-        if (type == "summary") {
-            auto complete = value.find("complete");
-            if (!ReadText(value, "signature_sha256", report.signatureSha256) || complete == value.end() ||
-                !complete->is_boolean()) {
-                return where + "is a summary without signature_sha256 or complete";
-            }
-            if (!complete->get<bool>()) {
-                return "the comparison it reports was not complete (stopped, or at the file limit)";
-            }
-            summarised = true;
-            continue;
-        }
-        ReviewedChange change = {};
-        if (type != "difference" || !ReadText(value, "action", action) || !ReadText(value, "path", path)) {
-            return where + "is neither a difference nor the summary";
-        }
-        if (action == "unchecked") continue;  // kept as the signature holds it
-        change.kind = action == "added" ? Extra : action == "removed" ? Missing : action == "changed" ? Size : 0;
-        change.path = fromUtf8(path);
-        if (change.kind == 0 || change.path.empty() || change.path.size() >= RECORD_PATH_SIZE ||
-            change.path.find('\0') != std::string::npos ||
-            (change.kind != Extra && !ReadRecord(value, "old", change.before)) ||
-            (change.kind != Missing && !ReadRecord(value, "new", change.after))) {
-            return where + "does not describe a difference whole";
-        }
-        report.changes.push_back(change);
-    }
-    return summarised ? "" : "it has no summary line: the comparison that wrote it did not finish";
-}
-
-std::string ApplyReviewedChanges(const RecordTable& loaded, bool checksums, const ReviewedReport& report,
-                                 RecordTable& out, int64_t counts[3])
-{
-    counts[0] = counts[1] = counts[2] = 0;
-    std::unordered_map<int32_t, const ReviewedChange*> taken;  // signature index: its removal or change
-    std::vector<const ReviewedChange*> added;
-    for (const ReviewedChange& change : report.changes) {
-        // Among the records spelt byte for byte as the line (paths equal up
-        // to case are other files; names the code page spells alike are
-        // several records), the first not yet taken whose values are the
-        // line's old ones.
-        bool spelt = false, agrees = false;
-        int32_t index = FirstAtOrAfter(loaded, change.path);
-        for (; SamePath(loaded, index, change.path, false); ++index) {
-            if (!SamePath(loaded, index, change.path, true)) continue;
-            spelt = true;
-            if (change.kind == Extra) break;
-            agrees = agrees || HoldsOldValues(loaded, index, checksums, change.before);
-            if (HoldsOldValues(loaded, index, checksums, change.before) && taken.emplace(index, &change).second) break;
-        }
-        if (change.kind == Extra) {
-            if (spelt) return change.path + " is already in the signature";
-            added.push_back(&change);
-            continue;
-        }
-        if (!spelt) return change.path + " is not in the signature";
-        if (!agrees) return change.path + ": the signature no longer holds the report's old values";
-        if (!SamePath(loaded, index, change.path, false)) return change.path + " is named twice";
-    }
-    std::stable_sort(added.begin(), added.end(), [](const ReviewedChange* a, const ReviewedChange* b) {
-        const int order = ComparePathTexts(a->path.c_str(), b->path.c_str());
-        return order != 0 ? order < 0 : a->path < b->path;
-    });
-    for (size_t i = 1; i < added.size(); ++i) {
-        if (added[i - 1]->path == added[i]->path) {
-            return added[i]->path + " is named twice";
-        }
-    }
-
-    int64_t removed = 0;
-    for (const auto& change : taken) removed += change.second->kind == Missing ? 1 : 0;
-    if (loaded.Count() - removed + static_cast<int64_t>(added.size()) > MAX_FILES) {
-        return "the signature would hold more than " + std::to_string(MAX_FILES) + " files, the most one can hold";
-    }
-    out.Clear(loaded.HoldsDigests());
-    auto append = [&out](const std::string& path, const FileRecord& values) {
-        FileRecord record = values;
-        std::memcpy(record.path, path.c_str(), path.size() + 1);
-        record.details.reserved = 0;
-        out.Append(record);
-    };
-    size_t next = 0;
-    for (int32_t i = 0; i <= loaded.Count(); ++i) {
-        char path[RECORD_PATH_SIZE] = "";
-        if (i < loaded.Count()) loaded.CopyPath(i, path);
-        for (; next < added.size() && (i == loaded.Count() || ComparePathTexts(added[next]->path.c_str(), path) < 0); ++next) {
-            append(added[next]->path, added[next]->after);
-            ++counts[0];
-        }
-        if (i == loaded.Count()) break;
-        auto change = taken.find(i);
-        if (change == taken.end()) {
-            out.Append(loaded.Get(i));
-        } else if (change->second->kind == Missing) {
-            ++counts[1];
-        } else {
-            append(path, change->second->after);
-            ++counts[2];
-        }
-    }
-    return "";
 }

@@ -1,11 +1,10 @@
 // The machine-readable report: JSON Lines, one object a line, every
-// difference and then a summary; and its reading back for accept. Portable:
-// the code page conversions come from the caller.
+// difference and then a summary. Portable: the code page conversions come
+// from the caller. Accept reads it back (reviewed_report.h).
 #pragma once
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "compare/difference_walk.h"
 #include "model/record_table.h"
@@ -14,8 +13,10 @@
 // into UTF-8 (always valid UTF-8 out), or back.
 using TextConverter = std::string (*)(const std::string& text);
 
-// Bytes as lower-case hex digits, as sha256sum spells a digest.
+// Bytes as lower-case hex digits, as sha256sum spells a digest, and back
+// (exactly size bytes, lower-case digits only).
 std::string Hex(const uint8_t* bytes, size_t size);
+bool ParseHex(const std::string& text, uint8_t* bytes, size_t size);
 
 // 100-ns units since 1601 as "2026-03-29T01:59:59.1234567Z", and back;
 // false for a text not of that form.
@@ -49,32 +50,3 @@ struct ReportSummary {
     int exitCode = 0;
 };
 std::string SummaryLine(const ReportSummary& summary);
-
-// A difference read back from a report: the path in the signature's code
-// page, and the records before (removed, changed) and after (added,
-// changed). A record's checksum of 0 means the report gave none.
-struct ReviewedChange {
-    int32_t kind;  // Extra (added), Missing (removed) or Size (changed)
-    std::string path;
-    FileRecord before;
-    FileRecord after;
-};
-
-struct ReviewedReport {
-    std::string signatureSha256;
-    std::vector<ReviewedChange> changes;
-};
-
-// Reads a whole report; an empty text when it is sound, else why not: not
-// JSON Lines, no summary line last, an incomplete comparison, or a line
-// that does not describe a difference.
-std::string ReadReviewedReport(const std::string& text, TextConverter fromUtf8, ReviewedReport& report);
-
-// Builds into out the signature loaded with exactly the reviewed changes:
-// removed records left out, changed ones with their new values, added ones
-// in path order. An empty text when every change applies, else why not: a
-// record whose present values are not the report's old ones, a path named
-// twice, a removed or changed path not in the signature, an added one that
-// is. counts: added, removed, changed.
-std::string ApplyReviewedChanges(const RecordTable& loaded, bool checksums, const ReviewedReport& report,
-                                 RecordTable& out, int64_t counts[3]);

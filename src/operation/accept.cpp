@@ -3,12 +3,31 @@
 #include <windows.h>
 
 #include <fstream>
-#include <iterator>
 
 #include "compare/json_report_file.h"
-#include "compare/report_json.h"
+#include "compare/reviewed_report.h"
 #include "sigfile/signature_file.h"
 #include "sigfile/signature_stream.h"
+
+namespace {
+
+// A report's lines, read from its file as they are needed.
+class FileLines : public ReportLines {
+public:
+    explicit FileLines(const std::string& path) : in_(path, std::ios::binary) {}
+    bool Open() const { return static_cast<bool>(in_); }
+    bool Next(std::string& line) override { return static_cast<bool>(std::getline(in_, line)); }
+    void Restart() override
+    {
+        in_.clear();
+        in_.seekg(0);
+    }
+
+private:
+    std::ifstream in_;
+};
+
+}  // namespace
 
 AcceptResult AcceptReport(AppState& state, OperationObserver& observer, const StopToken& stop,
                           const std::string& signaturePath, const std::string& reportPath)
@@ -20,21 +39,20 @@ AcceptResult AcceptReport(AppState& state, OperationObserver& observer, const St
         result.stopped = stop.Requested();
         return result;
     }
-    std::ifstream in(reportPath, std::ios::binary);
-    if (!in) {
+    FileLines lines(reportPath);
+    if (!lines.Open()) {
         observer.Tell({MessageId::CannotReadReport, 0, reportPath});
         return result;
     }
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     ReviewedReport report;
-    std::string problem = ReadReviewedReport(text, AnsiFromUtf8, report);
+    std::string problem = ReadReviewedReport(lines, AnsiFromUtf8, report);
     if (problem.empty() && report.signatureSha256 != Hex(digest, SHA256_DIGEST_SIZE)) {
         problem = "the signature has changed since the report was made (its SHA-256 is not the report's)";
     }
     RecordTable accepted;
     if (problem.empty()) {
-        problem = ApplyReviewedChanges(state.LoadedTable, state.calculateChecksums.load() != 0, report, accepted,
-                                       result.counts);
+        problem = ApplyReviewedChanges(state.LoadedTable, state.calculateChecksums.load() != 0, report, lines,
+                                       AnsiFromUtf8, accepted, result.counts);
     }
     if (stop.Requested()) {
         result.stopped = true;

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "compare/report_json.h"
+#include "compare/reviewed_report.h"
 #include "support/reference_walk.h"
 
 namespace {
@@ -40,7 +40,17 @@ std::string ReadSeeded(const std::string& text, TextConverter fromUtf8, Reviewed
     static int row = 0;
     if (const char* seeds = std::getenv("OLVARIN_FUZZ_SEEDS"))
         std::ofstream(std::string(seeds) + "/report" + std::to_string(row++) + ".jsonl", std::ios::binary) << text;
-    return ReadReviewedReport(text, fromUtf8, report);
+    TextLines lines(text);
+    return ReadReviewedReport(lines, fromUtf8, report);
+}
+
+// Reads a sound report and applies it, as accept does.
+std::string Accept(const RecordTable& loaded, const std::string& text, RecordTable& out, int64_t counts[3])
+{
+    ReviewedReport reviewed;
+    EXPECT_EQ(ReadSeeded(text, Same, reviewed), "");
+    TextLines lines(text);
+    return ApplyReviewedChanges(loaded, true, reviewed, lines, Same, out, counts);
 }
 
 std::string Summary(bool complete)
@@ -103,16 +113,14 @@ TEST(ReportJson, ALineForEveryDifferenceAndAcceptingThemAllGivesTheScan)
     for (const std::string& line : lines) report += line + "\n";
     ReviewedReport reviewed;
     int64_t counts[3];
-    ASSERT_EQ(ReadSeeded(report + Summary(true) + "\r\n\n", Same, reviewed), "");
-    ASSERT_EQ(ApplyReviewedChanges(tables[1], true, reviewed, accepted, counts), "");
+    ASSERT_EQ(Accept(tables[1], report + Summary(true) + "\r\n\n", accepted, counts), "");
     EXPECT_EQ(counts[0] * 100 + counts[1] * 10 + counts[2], 112);
     ASSERT_EQ(accepted.Count(), tables[0].Count());
     for (int32_t i = 0; i < accepted.Count(); ++i) {
         FileRecord a = accepted.Get(i), b = tables[0].Get(i);
         EXPECT_EQ(std::memcmp(&a, &b, sizeof a), 0) << a.path;
     }
-    ASSERT_EQ(ReadSeeded(lines[1] + "\n\n" + lines[3] + "\n" + Summary(true), Same, reviewed), "");
-    ASSERT_EQ(ApplyReviewedChanges(tables[1], true, reviewed, accepted, counts), "");
+    ASSERT_EQ(Accept(tables[1], lines[1] + "\n\n" + lines[3] + "\n" + Summary(true), accepted, counts), "");
     EXPECT_EQ(accepted.Count(), 3);
     EXPECT_EQ(accepted.Get(2).details.attributes, 1u);  // gone is removed, grown as it was
 
@@ -129,13 +137,10 @@ TEST(ReportJson, ALineForEveryDifferenceAndAcceptingThemAllGivesTheScan)
                                    first("\"sha256\":\"05", "\"sha256\":\"0g") + "\n" + Summary(true)})
         EXPECT_NE(ReadSeeded(bad, Same, reviewed), "") << bad;
     const std::string z = first("\\\\a\\\\new", "\\\\z");
-    ASSERT_EQ(ReadSeeded(lines[0] + "\n" + z + "\n" + z + "\n" + Summary(true), Same, reviewed), "");
-    EXPECT_NE(ApplyReviewedChanges(tables[1], true, reviewed, accepted, counts), "");
-    ASSERT_EQ(ReadSeeded(report + Summary(true), Same, reviewed), "");
-    EXPECT_NE(ApplyReviewedChanges(tables[0], true, reviewed, accepted, counts), "");
-    ReadSeeded(lines[2] + "\n" + Summary(true), Same, reviewed);
-    reviewed.changes[0].before.details.checksum = 6;
-    EXPECT_NE(ApplyReviewedChanges(tables[1], true, reviewed, accepted, counts), "");
+    EXPECT_NE(Accept(tables[1], lines[0] + "\n" + z + "\n" + z + "\n" + Summary(true), accepted, counts), "");
+    EXPECT_NE(Accept(tables[0], report + Summary(true), accepted, counts), "");
+    const std::string stale = std::string(lines[2]).replace(lines[2].find("\"checksum\":5"), 12, "\"checksum\":6");
+    EXPECT_NE(Accept(tables[1], stale + "\n" + Summary(true), accepted, counts), "");
 }
 
 // Names equal up to case are other files, and names the code page spells
@@ -154,10 +159,8 @@ TEST(ReportJson, NamesEqualUpToCaseOrSpeltAlikeAreComparedAndAcceptedAsTheirOwnF
         ASSERT_EQ(lines.size(), 2u);
         EXPECT_NE(lines[0].find(R"("action":"changed","path":"\\a?.txt")"), std::string::npos) << lines[0];
         EXPECT_NE(lines[1].find(R"("action":"added","path":"\\X.TXT")"), std::string::npos) << lines[1];
-        ReviewedReport reviewed;
         int64_t counts[3];
-        ASSERT_EQ(ReadSeeded(lines[0] + "\n" + lines[1] + "\n" + Summary(true), Same, reviewed), "");
-        ASSERT_EQ(ApplyReviewedChanges(tables[1], true, reviewed, accepted, counts), "");
+        ASSERT_EQ(Accept(tables[1], lines[0] + "\n" + lines[1] + "\n" + Summary(true), accepted, counts), "");
         tables[2].TakeFrom(accepted);
     }
     EXPECT_EQ(lines.size(), 0u);  // the accepted signature compares clean
