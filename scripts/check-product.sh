@@ -22,7 +22,7 @@ headers=$(i686-w64-mingw32-objdump -p "$exe")
 grep -q '^[[:space:]]*large address aware' <<< "$headers" ||
     fail "not large-address-aware: a 32-bit program would get 2 GB instead of 4 on 64-bit Windows"
 
-allowed="kernel32.dll user32.dll gdi32.dll comctl32.dll comdlg32.dll shell32.dll ole32.dll advapi32.dll msvcrt.dll"
+allowed="kernel32.dll user32.dll gdi32.dll comctl32.dll comdlg32.dll shell32.dll ole32.dll advapi32.dll msvcrt.dll bcrypt.dll"
 imports=$(i686-w64-mingw32-objdump -p "$exe" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z')
 [ -n "$imports" ] || fail "no imports found"
 for dll in $imports; do

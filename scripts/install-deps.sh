@@ -10,7 +10,7 @@ packages=(
     mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
     wine64 wine32:i386 fonts-wine xvfb xauth x11-apps imagemagick
     googletest libgtest-dev libgmock-dev libbenchmark-dev
-    python3 file bc hashdeep zip nlohmann-json3-dev
+    python3 file bc hashdeep zip nlohmann-json3-dev openssl
 )
 
 missing=()

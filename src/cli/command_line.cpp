@@ -11,10 +11,11 @@ namespace {
 constexpr char USAGE[] =
     "Usage:\n"
     "  olvarin-cli create FILE.sig --include DIR [--include DIR ...] [--exclude DIR ...]\n"
-    "                     [--checksums] [--sha256] [--drive-letter] [--quiet]\n"
-    "  olvarin-cli compare FILE.sig [--report FILE.txt] [--json OUT.jsonl|-] [--quiet]\n"
-    "  olvarin-cli accept FILE.sig REPORT.jsonl\n"
-    "  olvarin-cli show FILE.sig [--records]\n"
+    "                     [--checksums] [--sha256] [--drive-letter] [--quiet] [--seal NAME.key]\n"
+    "  olvarin-cli compare FILE.sig [--report FILE.txt] [--json OUT.jsonl|-] [--quiet] [--trust NAME.pub]\n"
+    "  olvarin-cli accept FILE.sig REPORT.jsonl [--seal NAME.key]\n"
+    "  olvarin-cli show FILE.sig [--records] [--trust NAME.pub]\n"
+    "  olvarin-cli keygen NAME\n"
     "  olvarin-cli --help | --version\n"
     "\n"
     "create   records every file under the Include directories, but those under an\n"
@@ -34,8 +35,14 @@ constexpr char USAGE[] =
     "         adds one tab-separated line per file: path, size, attributes (hex),\n"
     "         creation and last-write time (UTC), checksum or '-', and for a\n"
     "         signature with SHA-256 the digest in hex or '-'.\n"
-    "--quiet  no progress line while the walk runs. Ctrl+C stops the walk and\n"
-    "         writes nothing.\n"
+    "keygen   makes an ECDSA P-256 key pair: NAME.key, the private key (keep it\n"
+    "         off the watched machine), and NAME.pub; prints its fingerprint.\n"
+    "--seal   after saving FILE.sig, writes FILE.sig.seal: the signature of its\n"
+    "         bytes with the private key. Accept of a sealed file needs it.\n"
+    "--trust  first checks FILE.sig.seal against FILE.sig with the public key;\n"
+    "         exit 5 when it does not verify, with nothing scanned or written.\n"
+    "--quiet  no progress line while the walk runs. Ctrl+C, at any point, ends\n"
+    "         the command and leaves every file as it was.\n"
     "\n"
     "Exit codes:\n"
     "  0  done, no difference\n"
@@ -45,7 +52,8 @@ constexpr char USAGE[] =
     "     signature file\n"
     "  3  stopped by Ctrl+C: nothing was written\n"
     "  4  the file limit (4000000 files) was reached, or memory ran out first:\n"
-    "     only the files recorded until then are covered (wins over 1)\n";
+    "     only the files recorded until then are covered (wins over 1)\n"
+    "  5  the seal is missing or does not verify with the --trust key\n";
 
 }  // namespace
 
@@ -68,19 +76,23 @@ std::string ParseArguments(int argc, char** argv, CommandLine& line)
     const bool compare = line.command == "compare";
     const bool show = line.command == "show";
     const bool accept = line.command == "accept";
-    if (!create && !compare && !show && !accept) {
+    const bool keygen = line.command == "keygen";
+    if (!create && !compare && !show && !accept && !keygen) {
         return "unknown command '" + line.command + "'";
     }
     for (int i = 2; i < argc; ++i) {
         std::string word = argv[i];
         bool takesValue = (create && (word == "--include" || word == "--exclude")) ||
-                          (compare && (word == "--report" || word == "--json"));
+                          (compare && (word == "--report" || word == "--json")) ||
+                          ((create || accept) && word == "--seal") || ((compare || show) && word == "--trust");
         if (takesValue) {
             if (i + 1 >= argc) {
                 return word + " needs a value";
             }
             std::string value = argv[++i];
-            if (word == "--report") {
+            if (word == "--seal" || word == "--trust") {
+                line.key = value;
+            } else if (word == "--report") {
                 line.report = value;
             } else if (word == "--json") {
                 line.json = value;
@@ -104,7 +116,7 @@ std::string ParseArguments(int argc, char** argv, CommandLine& line)
         }
     }
     if (line.file.empty()) {
-        return line.command + " needs a signature file";
+        return keygen ? "keygen needs the name of the key files" : line.command + " needs a signature file";
     }
     if (accept && line.report.empty()) {
         return "accept needs the JSON report of a compare";

@@ -11,6 +11,7 @@ struct CommandLine {
     std::string file;
     std::string report;  // compare's --report, or accept's report
     std::string json;    // compare's --json: a file, or "-"
+    std::string key;     // --seal's private key or --trust's public key; keygen's name is file
     std::vector<std::pair<int32_t, std::string>> entries;  // action, path
     bool checksums = false;
     bool sha256 = false;  // implies checksums

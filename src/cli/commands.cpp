@@ -1,6 +1,8 @@
 #include "cli/commands.h"
 
 #include <windows.h>
+#include <fcntl.h>
+#include <io.h>
 
 #include <cstdio>
 #include <cstring>
@@ -12,6 +14,8 @@
 #include "operation/operation.h"
 #include "scan/directory_rules.h"
 #include "scan/walker.h"
+#include "model/version.h"
+#include "seal/seal.h"
 #include "sigfile/format.h"
 #include "sigfile/signature_file.h"
 #include "sigfile/signature_stream.h"
@@ -48,6 +52,45 @@ int Load(Console& console, unsigned char* digest = nullptr)
         return EXIT_SAME;
     }
     return console.stop.Requested() ? StoppedByCtrlC() : EXIT_FAILED;
+}
+
+// The one line a JSON report holds when the seal did not verify.
+void WriteTamperedSummary(const CommandLine& line, const std::string& fingerprint)
+{
+    ReportSummary summary;
+    summary.version = std::string(PRODUCT_VERSION) + " build " + PRODUCT_BUILD;
+    summary.signature = Utf8FromAnsi(line.file);
+    summary.started = summary.finished = IsoTime(UtcNow());
+    summary.complete = false;
+    summary.exitCode = EXIT_TAMPERED;
+    summary.sealKey = fingerprint;
+    const std::string text = SummaryLine(summary) + "\n";
+    std::string temporary;
+    if (line.json == "-") {
+        std::fflush(stdout);
+        _setmode(_fileno(stdout), _O_BINARY);  // LF line ends, as JSON Lines has them
+        std::fwrite(text.data(), 1, text.size(), stdout);
+    } else if (!WriteBeside(line.json, Bytes(text.begin(), text.end()), temporary) ||
+               !PutInPlace(temporary.c_str(), line.json.c_str())) {
+        PrintError(("Error: Could not write the JSON report " + line.json).c_str());
+    }
+}
+
+// With --trust, the seal must verify before anything else: EXIT_SAME with
+// the key's fingerprint, else the exit code (5, or 2 for a key that is no
+// public key) after saying why.
+int CheckTrust(const CommandLine& line, std::string& fingerprint)
+{
+    if (line.key.empty()) return EXIT_SAME;
+    PrivateKey key;
+    std::string problem = LoadKey(line.key, KeyKind::Public, key);
+    if (!problem.empty()) return PrintError(problem.c_str()), EXIT_FAILED;
+    fingerprint = Fingerprint(key.publicKey);
+    problem = VerifySeal(line.file, key.publicKey);
+    if (problem.empty()) return EXIT_SAME;
+    PrintError(problem.c_str());
+    if (!line.json.empty()) WriteTamperedSummary(line, fingerprint);
+    return EXIT_TAMPERED;
 }
 
 bool AddEntries(DirectoryList& list, const CommandLine& line)
@@ -133,6 +176,11 @@ int RunCreate(Console& console)
 {
     const CommandLine& line = console.line;
     AppState& state = console.state;
+    PrivateKey sealKey;
+    if (!line.key.empty()) {
+        const std::string problem = LoadKey(line.key, KeyKind::Private, sealKey);
+        if (!problem.empty()) return PrintError(problem.c_str()), EXIT_FAILED;
+    }
     if (!AddEntries(state.directoryList, line)) {
         return EXIT_FAILED;
     }
@@ -146,14 +194,27 @@ int RunCreate(Console& console)
         return ExitCode(result);
     }
     // A Ctrl+C until the new file takes its place leaves the old one.
+    // With --seal, the seal is made of the new file before either takes its place.
+    std::string sealTemporary, sealProblem;
     const SaveError error = SaveSignatureFile(state, line.file.c_str(), FileTitle(line.file.c_str()), nullptr,
-                                              [&] { return !console.stop.Requested(); });
+                                              [&](const char* temporary) {
+                                                  if (!line.key.empty()) {
+                                                      sealProblem = PrepareSeal(temporary, line.file, sealKey, sealTemporary);
+                                                  }
+                                                  return sealProblem.empty() && !console.stop.Requested();
+                                              });
     if (error != SaveError::None) {
+        if (!sealTemporary.empty()) DeleteFileA(sealTemporary.c_str());
+        if (!sealProblem.empty()) return PrintError(sealProblem.c_str()), EXIT_FAILED;
         if (console.stop.Requested()) return StoppedByCtrlC();
         console.observer.Tell({MessageId::SaveFailed, static_cast<int64_t>(error)});
         return EXIT_FAILED;
     }
     NameSavedSignature(state, FileTitle(line.file.c_str()));
+    if (!sealTemporary.empty() && !PutInPlace(sealTemporary.c_str(), SealPath(line.file).c_str())) {
+        PrintError(("Error: Could not write the seal " + SealPath(line.file)).c_str());
+        return EXIT_FAILED;
+    }
     char megabytes[PANEL_TEXT_SIZE];
     FormatMegabytes(static_cast<uint64_t>(state.header.totalBytes), megabytes, sizeof megabytes);
     std::printf("Recorded %d files in %d folders (%s MB) in %s\n", static_cast<int>(state.header.fileCount),
@@ -171,6 +232,9 @@ int RunCompare(Console& console)
     options.json.path = line.json;
     options.json.signaturePath = line.file;
     options.json.started = UtcNow();
+    if (int trusted = CheckTrust(line, options.json.sealKey)) {
+        return trusted;
+    }
     if (int loaded = Load(console, options.json.signatureDigest)) {
         return loaded;
     }
@@ -199,7 +263,24 @@ int RunCompare(Console& console)
 int RunAccept(Console& console)
 {
     const CommandLine& line = console.line;
-    const AcceptResult result = AcceptReport(console.state, console.observer, console.stop, line.file, line.report);
+    // A sealed baseline keeps its seal: accept needs the key, and the seal
+    // there must verify with it first.
+    const bool sealed = GetFileAttributesA(SealPath(line.file).c_str()) != INVALID_FILE_ATTRIBUTES;
+    PrivateKey key;
+    if (line.key.empty() && sealed) {
+        PrintError(("Nothing accepted, " + line.file + " is unchanged: it is sealed, and accept needs --seal NAME.key "
+                    "to seal it again")
+                       .c_str());
+        return EXIT_FAILED;
+    }
+    if (!line.key.empty()) {
+        std::string problem = LoadKey(line.key, KeyKind::Private, key);
+        if (!problem.empty()) return PrintError(problem.c_str()), EXIT_FAILED;
+        problem = sealed ? VerifySeal(line.file, key.publicKey) : "";
+        if (!problem.empty()) return PrintError(problem.c_str()), EXIT_TAMPERED;
+    }
+    const AcceptResult result = AcceptReport(console.state, console.observer, console.stop, line.file, line.report,
+                                             line.key.empty() ? nullptr : &key);
     if (!result.accepted) {
         return result.stopped ? StoppedByCtrlC() : EXIT_FAILED;
     }
@@ -213,9 +294,14 @@ int RunShow(Console& console)
 {
     const CommandLine& line = console.line;
     AppState& state = console.state;
+    std::string fingerprint;
+    if (int trusted = CheckTrust(line, fingerprint)) {
+        return trusted;
+    }
     if (int loaded = Load(console)) {
         return loaded;
     }
+    if (!fingerprint.empty()) std::printf("Seal: verified with the key %s\n", fingerprint.c_str());
     const SignatureHeader& header = state.header;
     const DirectoryList& list = state.directoryList;
     char megabytes[PANEL_TEXT_SIZE];
@@ -258,5 +344,39 @@ int RunShow(Console& console)
         }
         std::printf("\n");
     }
+    return EXIT_SAME;
+}
+
+int RunKeygen(Console& console)
+{
+    const std::string privatePath = console.line.file + ".key", publicPath = console.line.file + ".pub";
+    PrivateKey key;
+    if (!GenerateKey(key)) return PrintError("Error: Windows made no key pair"), EXIT_FAILED;
+    const Bytes privateDer = EncodePrivateKey(key);
+    const std::string texts[2] = {Pem("PRIVATE KEY", privateDer), Pem("PUBLIC KEY", EncodePublicKey(key.publicKey))};
+    const std::string* paths[2] = {&privatePath, &publicPath};
+    // Never over a key that is there: it may be the one that sealed a baseline.
+    HANDLE files[2];
+    for (int i = 0; i < 2; ++i) {
+        files[i] = CreateFileA(paths[i]->c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (files[i] == INVALID_HANDLE_VALUE) {
+            if (i == 1) CloseHandle(files[0]), DeleteFileA(privatePath.c_str());
+            PrintError(("Error: Could not create " + *paths[i] + " (a key file is never written over)").c_str());
+            return EXIT_FAILED;
+        }
+    }
+    bool written = true;
+    for (int i = 0; i < 2; ++i) {
+        DWORD done = 0;
+        written = WriteFile(files[i], texts[i].data(), static_cast<DWORD>(texts[i].size()), &done, nullptr) &&
+                  done == texts[i].size() && FlushFileBuffers(files[i]) && written;
+        CloseHandle(files[i]);
+    }
+    if (!written) {
+        DeleteFileA(privatePath.c_str()), DeleteFileA(publicPath.c_str());
+        return PrintError("Error: Could not write the key files"), EXIT_FAILED;
+    }
+    std::printf("Wrote %s (the private key: keep it off the watched machine) and %s\nFingerprint: %s\n",
+                privatePath.c_str(), publicPath.c_str(), Fingerprint(key.publicKey).c_str());
     return EXIT_SAME;
 }

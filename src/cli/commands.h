@@ -29,3 +29,6 @@ int RunAccept(Console& console);
 // Prints the signature's header, options, directories and, on request, its
 // records.
 int RunShow(Console& console);
+
+// Makes a key pair: NAME.key and NAME.pub, never over files that are there.
+int RunKeygen(Console& console);

@@ -70,6 +70,9 @@ int main(int argc, char** argv)
         if (line.command == "accept") {
             return RunAccept(console);
         }
+        if (line.command == "keygen") {
+            return RunKeygen(console);
+        }
         return line.command == "compare" ? RunCompare(console) : RunShow(console);
     } catch (const std::bad_alloc&) {
         observer.Tell(MessageId::OperationOutOfMemory);

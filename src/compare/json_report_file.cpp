@@ -110,6 +110,8 @@ bool WriteJsonReport(const AppState& state, OperationObserver& observer, const J
     summary.fileLimitReached = state.fileLimitReached.load() != 0;
     summary.complete = !summary.fileLimitReached && state.scanStopped.load() == 0;
     summary.exitCode = exitCode;
+    summary.sealKey = target.sealKey;
+    summary.sealVerified = !target.sealKey.empty();
     std::string last = SummaryLine(summary) + "\n";
     writer.failed = writer.failed || std::fwrite(last.data(), 1, last.size(), out) != last.size();
     writer.failed = std::fflush(out) != 0 || writer.failed;

@@ -25,6 +25,7 @@ struct JsonReportTarget {
     std::string signaturePath;  // as given; the summary names it in full
     unsigned char signatureDigest[SHA256_DIGEST_SIZE];  // of the file's bytes as loaded
     FileTime started;
+    std::string sealKey;  // the trusted key's fingerprint, when its seal verified
 };
 
 // Writes the report of the Compare just made in state, whole or not at

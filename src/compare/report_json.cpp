@@ -211,5 +211,8 @@ std::string SummaryLine(const ReportSummary& summary)
     line["complete"] = summary.complete;
     line["file_limit_reached"] = summary.fileLimitReached;
     line["exit_code"] = summary.exitCode;
+    if (!summary.sealKey.empty()) {
+        line["seal"] = {{"key_sha256", summary.sealKey}, {"verified", summary.sealVerified}};
+    }
     return Line(line);
 }

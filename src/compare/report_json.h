@@ -48,5 +48,8 @@ struct ReportSummary {
     bool complete = true;
     bool fileLimitReached = false;
     int exitCode = 0;
+    // With a trusted key: its fingerprint, and whether the seal verified.
+    std::string sealKey;
+    bool sealVerified = false;
 };
 std::string SummaryLine(const ReportSummary& summary);

@@ -6,6 +6,7 @@
 
 #include "compare/json_report_file.h"
 #include "compare/reviewed_report.h"
+#include "seal/seal.h"
 #include "sigfile/signature_file.h"
 #include "sigfile/signature_stream.h"
 
@@ -30,7 +31,7 @@ private:
 }  // namespace
 
 AcceptResult AcceptReport(AppState& state, OperationObserver& observer, const StopToken& stop,
-                          const std::string& signaturePath, const std::string& reportPath)
+                          const std::string& signaturePath, const std::string& reportPath, const PrivateKey* sealKey)
 {
     AcceptResult result;
     const char* title = FileTitle(signaturePath.c_str());
@@ -82,15 +83,31 @@ AcceptResult AcceptReport(AppState& state, OperationObserver& observer, const St
         return result;
     }
     bool readOnly = false;
-    const SaveError error = SaveSignatureFile(state, signaturePath.c_str(), title, nullptr, [&] {
+    std::string sealTemporary, sealProblem;
+    const std::string seal = SealPath(signaturePath);
+    const SaveError error = SaveSignatureFile(state, signaturePath.c_str(), title, nullptr, [&](const char* temporary) {
         const DWORD attributes = GetFileAttributesA(signaturePath.c_str());
         readOnly = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
-        return !stop.Requested() && !readOnly && PutInPlace(backup, result.backupPath.c_str());
+        if (sealKey != nullptr) sealProblem = PrepareSeal(temporary, signaturePath, *sealKey, sealTemporary);
+        if (stop.Requested() || readOnly || !sealProblem.empty()) return false;
+        // The seal that was there goes with the previous file.
+        char sealBackup[MAX_PATH] = "";
+        if (GetFileAttributesA(seal.c_str()) != INVALID_FILE_ATTRIBUTES &&
+            !(MakeTemporaryFileBeside(seal.c_str(), sealBackup) && CopyFileA(seal.c_str(), sealBackup, FALSE) &&
+              PutInPlace(sealBackup, (seal + ".bak").c_str()))) {
+            if (sealBackup[0] != '\0') DeleteFileA(sealBackup);
+            return false;
+        }
+        return PutInPlace(backup, result.backupPath.c_str());
     });
     DeleteFileA(backup);  // gone already once it took the backup's name
+    if (error != SaveError::None && !sealTemporary.empty()) DeleteFileA(sealTemporary.c_str());
     if (error == SaveError::None) {
         NameSavedSignature(state, title);
-        result.accepted = true;
+        result.accepted = sealTemporary.empty() || PutInPlace(sealTemporary.c_str(), seal.c_str());
+        if (!result.accepted) observer.Tell({MessageId::ReportRefused, 0, "the new seal could not be written"});
+    } else if (!sealProblem.empty()) {
+        observer.Tell({MessageId::ReportRefused, 0, sealProblem});
     } else if (stop.Requested()) {
         result.stopped = true;
     } else if (readOnly) {

@@ -8,6 +8,7 @@
 #include "model/app_state.h"
 #include "model/observer.h"
 #include "model/stop_token.h"
+#include "seal/key_format.h"
 
 struct AcceptResult {
     bool accepted = false;  // else told why (unless stopped), and the file is as it was
@@ -22,5 +23,8 @@ struct AcceptResult {
 // saves the signature with the changes applied.
 // A Stop asked for on stop before the new file takes its place leaves
 // every file as it was.
+// With sealKey, the new file is sealed before it takes its place, and a
+// seal that was there is kept beside the previous file as FILE.sig.seal.bak.
 AcceptResult AcceptReport(AppState& state, OperationObserver& observer, const StopToken& stop,
-                          const std::string& signaturePath, const std::string& reportPath);
+                          const std::string& signaturePath, const std::string& reportPath,
+                          const PrivateKey* sealKey = nullptr);

@@ -20,6 +20,7 @@ constexpr int EXIT_DIFFERENT = 1;
 constexpr int EXIT_FAILED = 2;
 constexpr int EXIT_STOPPED = 3;
 constexpr int EXIT_FILE_LIMIT = 4;
+constexpr int EXIT_TAMPERED = 5;  // the seal is missing or does not verify
 
 struct OperationOptions {
     // The window program keeps what a stopped operation reached: a stopped

@@ -82,7 +82,7 @@ private:
 }  // namespace
 
 SaveError SaveSignatureFile(AppState& state, const char* path, const char* fileTitle, SaveSinkWrapper wrap,
-                            const std::function<bool()>& mayPutInPlace)
+                            const std::function<bool(const char* temporary)>& mayPutInPlace)
 {
     char temporary[MAX_PATH];
     if (!MakeTemporaryFileBeside(path, temporary)) {
@@ -105,7 +105,7 @@ SaveError SaveSignatureFile(AppState& state, const char* path, const char* fileT
     if (std::fclose(file) != 0 && error == SaveError::None) {
         error = SaveError::Records;
     }
-    if (error == SaveError::None && mayPutInPlace && !mayPutInPlace()) {
+    if (error == SaveError::None && mayPutInPlace && !mayPutInPlace(temporary)) {
         error = SaveError::Withdrawn;
     }
     if (error == SaveError::None &&

@@ -24,10 +24,10 @@ using SaveSinkWrapper = ByteSink& (*)(ByteSink& file);
 bool SaveSignatureTo(AppState& state, OperationObserver& observer, const char* path, const char* fileTitle);
 // The same without a message and without renaming the signature, the
 // written bytes passing through wrap when given. Once every byte is on the
-// disk, mayPutInPlace (when given) has the last word: false withdraws the
-// file (Withdrawn) and leaves path as it was.
+// disk, mayPutInPlace (when given) has the last word, with the temporary
+// file's name: false withdraws the file (Withdrawn) and leaves path as it was.
 SaveError SaveSignatureFile(AppState& state, const char* path, const char* fileTitle, SaveSinkWrapper wrap = nullptr,
-                            const std::function<bool()>& mayPutInPlace = nullptr);
+                            const std::function<bool(const char* temporary)>& mayPutInPlace = nullptr);
 
 // Replaces the state's signature with the file's. True when a signature was
 // loaded; after a failure's message the state is "No signature loaded".
