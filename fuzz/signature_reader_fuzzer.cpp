@@ -48,7 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const bool digests = first.list.digestKind == DIGEST_SHA256;
     Require(digests == (target.useSha256 != 0) && (digests || first.list.digestKind == DIGEST_NONE));
     SetSavedLayout(first.header, digests, first.records.Count());
-    MemorySink sink;
+    static MemorySink sink;  // its room kept from input to input
+    sink.Clear();
     Require(WriteSignature(sink, first.header, first.list, first.records) == SaveError::None);
     MemorySource again(sink.bytes().data(), sink.bytes().size());
     SignatureTarget target2 = {&second.header, &second.list, &second.records, CAPACITY, 0, 0, 0};

@@ -9,7 +9,7 @@ const Bytes EC_PUBLIC_KEY = {0x2a, 0x86, 0x48, 0xce, 0x3d, 0x02, 0x01};
 const Bytes PRIME256V1 = {0x2a, 0x86, 0x48, 0xce, 0x3d, 0x03, 0x01, 0x07};
 
 constexpr uint8_t SEQUENCE = 0x30, INTEGER = 0x02, BIT_STRING = 0x03, OCTET_STRING = 0x04, OID = 0x06;
-constexpr uint8_t CONTEXT_0 = 0xa0, CONTEXT_1 = 0xa1;
+constexpr uint8_t CONTEXT_1 = 0xa1;
 constexpr char BASE64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
 void Append(Bytes& out, const Bytes& more) { out.insert(out.end(), more.begin(), more.end()); }

@@ -73,6 +73,8 @@ public:
     size_t Write(const void* data, size_t size) override;
     bool Flush() override { return true; }
     const std::vector<unsigned char>& bytes() const { return bytes_; }
+    // Empties it, keeping its room for the next bytes.
+    void Clear() { bytes_.clear(); }
 
 private:
     std::vector<unsigned char> bytes_;
