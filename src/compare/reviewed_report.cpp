@@ -150,16 +150,16 @@ bool SamePath(const RecordTable& loaded, int32_t index, const std::string& path,
 // What the report does to the signature, held compactly: a byte a record
 // (kept, removed or changed), the new values of the changed ones, and the
 // added ones in a table of their own.
-struct NewValues {
-    FileDetails details;
-    uint8_t hasDigest;
-    uint8_t digest[DIGEST_SIZE];
+struct Digest {
+    uint8_t has;
+    uint8_t bytes[DIGEST_SIZE];
 };
 
 struct Decisions {
-    std::vector<uint8_t> kinds;      // 0: kept, else Missing or Size
-    std::vector<int32_t> changedAt;  // by record: its new values' place, once any change is seen
-    std::vector<NewValues> values;
+    std::vector<uint8_t> kinds;         // 0: kept, else Missing or Size
+    std::vector<int32_t> changedAt;     // by record: its new values' place, once any change is seen
+    std::vector<FileDetails> values;
+    std::vector<Digest> digests;        // beside values, in a signature that holds digests
     RecordTable added;
 };
 
@@ -180,9 +180,12 @@ std::string Decide(const RecordTable& loaded, bool checksums, const Change& chan
             if (change.kind == Size) {
                 if (decisions.changedAt.empty()) decisions.changedAt.assign(decisions.kinds.size(), -1);
                 decisions.changedAt[static_cast<size_t>(i)] = static_cast<int32_t>(decisions.values.size());
-                NewValues values = {change.after.details, change.after.hasDigest, {}};
-                std::memcpy(values.digest, change.after.digest, DIGEST_SIZE);
-                decisions.values.push_back(values);
+                decisions.values.push_back(change.after.details);
+                if (loaded.HoldsDigests()) {
+                    Digest digest = {change.after.hasDigest, {}};
+                    std::memcpy(digest.bytes, change.after.digest, DIGEST_SIZE);
+                    decisions.digests.push_back(digest);
+                }
             }
             return "";
         }
@@ -281,13 +284,15 @@ std::string ApplyReviewedChanges(const RecordTable& loaded, bool checksums, cons
         if (kind == Missing) {
             ++counts[1];
         } else if (kind == Size) {
-            const NewValues& values = decisions.values[static_cast<size_t>(decisions.changedAt[static_cast<size_t>(i)])];
+            const size_t at = static_cast<size_t>(decisions.changedAt[static_cast<size_t>(i)]);
             FileRecord record = {};
             loaded.CopyPath(i, record.path);
-            record.details = values.details;
+            record.details = decisions.values[at];
             record.details.reserved = 0;
-            record.hasDigest = values.hasDigest;
-            std::memcpy(record.digest, values.digest, DIGEST_SIZE);
+            if (!decisions.digests.empty()) {
+                record.hasDigest = decisions.digests[at].has;
+                std::memcpy(record.digest, decisions.digests[at].bytes, DIGEST_SIZE);
+            }
             out.Append(record);
             ++counts[2];
         } else {
