@@ -356,6 +356,12 @@ def main():
         for name, seconds in peers:
             w(f"| `{name}` | {seconds:.2f} |")
         w("")
+    # Figures measured by hand, outside the benchmark programs, stay in the report.
+    by_hand = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "bench", "by-hand.md")
+    if os.path.exists(by_hand):
+        with open(by_hand) as f:
+            out.append(f.read().rstrip("\n"))
+            w("")
     print("\n".join(out))
 
 
