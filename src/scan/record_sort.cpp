@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "model/path_order.h"
+
 namespace {
 
 constexpr int CHUNK = 8;
@@ -327,4 +329,15 @@ void SortRecords(RecordTable& records)
     }
     sorter.SortRange(0, count, 0, sorter.RecursionBudget(count));
     records.Permute(order);
+}
+
+void PutInPathOrder(RecordTable& records)
+{
+    for (int32_t i = 1; i < records.Count(); ++i) {
+        if (ComparePaths(records.Path(i - 1), records.Path(i)) > 0) {
+            SortRecords(records);
+            records.DropSortRoom();
+            return;
+        }
+    }
 }

@@ -8,3 +8,7 @@
 // (else it may throw std::bad_alloc). Not reentrant: only the one running
 // operation sorts.
 void SortRecords(RecordTable& records);
+
+// Sorts a table only when it is not in path order already (a signature some
+// other tool wrote), giving the sort's room back; may throw std::bad_alloc.
+void PutInPathOrder(RecordTable& records);

@@ -5,7 +5,6 @@
 #include <new>
 
 #include "model/app_state.h"
-#include "model/path_order.h"
 #include "scan/record_sort.h"
 
 namespace {
@@ -252,21 +251,14 @@ LoadError ReadSignature(ByteSource& source, const char* fileTitle, SignatureTarg
 
     target.records->Clear(target.useSha256 != 0);
     error = header.layoutVersion != LAYOUT_LEGACY ? ReadRecords(source, target) : ReadLegacyRecords(source, target);
-    return error == LoadError::None ? PutInPathOrder(*target.records) : error;
-}
-
-LoadError PutInPathOrder(RecordTable& records)
-{
-    for (int32_t i = 1; i < records.Count(); ++i) {
-        if (ComparePaths(records.Path(i - 1), records.Path(i)) > 0) {
-            try {
-                SortRecords(records);
-            } catch (const std::bad_alloc&) {
-                return LoadError::OutOfMemory;
-            }
-            records.DropSortRoom();
-            break;
-        }
+    if (error != LoadError::None) {
+        return error;
+    }
+    // Whatever wrote the file, the comparison walks its records in path order.
+    try {
+        PutInPathOrder(*target.records);
+    } catch (const std::bad_alloc&) {
+        return LoadError::OutOfMemory;
     }
     return LoadError::None;
 }

@@ -31,13 +31,8 @@ struct SignatureTarget {
 // counts, lengths and texts are checked before they are used, and a file
 // with more records than recordLimit is refused (09), as is one whose
 // records need more memory than there is (11). Records come out in path
-// order (PutInPathOrder).
+// order (PutInPathOrder), or OutOfMemory (11) when sorting them finds no room.
 LoadError ReadSignature(ByteSource& source, const char* fileTitle, SignatureTarget& target);
-
-// Whatever wrote a file, the comparison walks its records in path order: a
-// table that is not in it is sorted, records of one path keep their order.
-// OutOfMemory when the sort finds no room.
-LoadError PutInPathOrder(RecordTable& records);
 
 // Writes the header and the directory list as given, then every record of
 // the table, in the header's layout: with each record's digest in layout 2,
