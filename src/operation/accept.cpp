@@ -12,12 +12,13 @@
 
 namespace {
 
-// A report's lines, read from its file as they are needed.
+// A report's lines, read from its file as they are needed; none more once
+// a Stop is asked for.
 class FileLines : public ReportLines {
 public:
-    explicit FileLines(const std::string& path) : in_(path, std::ios::binary) {}
+    FileLines(const std::string& path, const StopToken& stop) : in_(path, std::ios::binary), stop_(stop) {}
     bool Open() const { return static_cast<bool>(in_); }
-    bool Next(std::string& line) override { return static_cast<bool>(std::getline(in_, line)); }
+    bool Next(std::string& line) override { return !stop_.Requested() && std::getline(in_, line); }
     void Restart() override
     {
         in_.clear();
@@ -26,6 +27,7 @@ public:
 
 private:
     std::ifstream in_;
+    const StopToken& stop_;
 };
 
 }  // namespace
@@ -40,7 +42,7 @@ AcceptResult AcceptReport(AppState& state, OperationObserver& observer, const St
         result.stopped = stop.Requested();
         return result;
     }
-    FileLines lines(reportPath);
+    FileLines lines(reportPath, stop);
     if (!lines.Open()) {
         observer.Tell({MessageId::CannotReadReport, 0, reportPath});
         return result;
