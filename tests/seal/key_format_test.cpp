@@ -47,6 +47,8 @@ TEST(KeyFormat, KeysRoundTripAndAnythingElseIsNamed)
         {publicPem.substr(0, publicPem.size() - 30), "a PEM key whose body is broken"},
         {rsa, "a key that is not ECDSA"},
         {p384, "an ECDSA key on another curve"},
+        {Pem("PUBLIC KEY", [&] { Bytes d = EncodePublicKey(key.publicKey); d[26] = 0x03; return d; }()),  // compressed
+         "a public key whose point is broken"},
     };
     for (const auto& r : refused) EXPECT_EQ(ReadKey(r.text, kind, read).find(r.holds), 0u) << r.holds;
 }
