@@ -15,7 +15,6 @@
 #include <cstdio>
 #include <cstring>
 #include <thread>
-#include <fstream>
 #include <string>
 
 #include "compare/reviewed_report.h"
@@ -24,20 +23,6 @@
 namespace {
 
 std::string Same(const std::string& text) { return text; }
-
-class FileLines : public ReportLines {
-public:
-    explicit FileLines(const std::string& path) : in_(path, std::ios::binary) {}
-    bool Next(std::string& line) override { return static_cast<bool>(std::getline(in_, line)); }
-    void Restart() override
-    {
-        in_.clear();
-        in_.seekg(0);
-    }
-
-private:
-    std::ifstream in_;
-};
 
 void BM_ScaleAcceptEveryFileChanged(benchmark::State& state)
 {

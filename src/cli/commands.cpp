@@ -245,8 +245,8 @@ int RunCompare(Console& console)
     }
     // The folders the report names, also where a log keeps them.
     for (const UnreadFolder& folder : state.unreadFolders) {
-        if (folder.unchecked > 0) {
-            PrintError(("Folder not read: " + folder.path + " (" + SystemReason(folder.error) + ")").c_str());
+        if (folder.holdsRecords) {
+            PrintError(("Folder not read: " + Described(folder)).c_str());
         }
     }
     for (const std::string& link : state.loopFolders) {

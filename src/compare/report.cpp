@@ -72,7 +72,7 @@ bool WriteResultFile(const AppState& state, OperationObserver& observer, const c
     notes.uncheckedCount = state.differenceTable.uncheckedCount;
     for (const UnreadFolder& folder : state.unreadFolders) {
         // A folder unread that the signature held nothing under adds no noise.
-        if (folder.unchecked > 0) notes.unreadFolders.push_back(folder.path + " (" + SystemReason(folder.error) + ")");
+        if (folder.holdsRecords) notes.unreadFolders.push_back(Described(folder));
     }
     notes.loopFolders = state.loopFolders;
     notes.stopped = state.scanStopped.load(std::memory_order_relaxed) != 0;

@@ -204,6 +204,19 @@ std::string Decide(const RecordTable& loaded, bool checksums, const Change& chan
 
 }  // namespace
 
+FileLines::FileLines(const std::string& path, const StopToken* stop) : in_(path, std::ios::binary), stop_(stop) {}
+
+bool FileLines::Next(std::string& line)
+{
+    return (stop_ == nullptr || !stop_->Requested()) && std::getline(in_, line);
+}
+
+void FileLines::Restart()
+{
+    in_.clear();
+    in_.seekg(0);
+}
+
 bool TextLines::Next(std::string& line)
 {
     if (at_ >= text_.size()) return false;

@@ -8,10 +8,12 @@
 #pragma once
 
 #include <cstdint>
+#include <fstream>
 #include <string>
 
 #include "compare/report_json.h"
 #include "model/record_table.h"
+#include "model/stop_token.h"
 
 // The lines of a report, one at a time without its line end, from the
 // start again after Restart.
@@ -20,6 +22,20 @@ public:
     virtual ~ReportLines() = default;
     virtual bool Next(std::string& line) = 0;
     virtual void Restart() = 0;
+};
+
+// The lines of a report's file, read as they are needed; none more once a
+// Stop is asked for on stop (when given).
+class FileLines : public ReportLines {
+public:
+    explicit FileLines(const std::string& path, const StopToken* stop = nullptr);
+    bool Open() const { return static_cast<bool>(in_); }
+    bool Next(std::string& line) override;
+    void Restart() override;
+
+private:
+    std::ifstream in_;
+    const StopToken* stop_;
 };
 
 // The lines of a text held whole (tests, the fuzzer).

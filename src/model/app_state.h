@@ -41,7 +41,7 @@ struct UnreadFolder {
     std::string path;      // as walked, in the ANSI code page
     std::string recorded;  // in the form records take (drive letter as the options say)
     uint32_t error;        // the system's error code
-    int64_t unchecked;     // signature records under it, once compared
+    bool holdsRecords;     // the signature holds records under it (known once compared)
 };
 
 struct AppState {

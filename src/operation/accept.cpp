@@ -2,35 +2,11 @@
 
 #include <windows.h>
 
-#include <fstream>
-
 #include "compare/json_report_file.h"
 #include "compare/reviewed_report.h"
 #include "seal/seal.h"
 #include "sigfile/signature_file.h"
 #include "sigfile/signature_stream.h"
-
-namespace {
-
-// A report's lines, read from its file as they are needed; none more once
-// a Stop is asked for.
-class FileLines : public ReportLines {
-public:
-    FileLines(const std::string& path, const StopToken& stop) : in_(path, std::ios::binary), stop_(stop) {}
-    bool Open() const { return static_cast<bool>(in_); }
-    bool Next(std::string& line) override { return !stop_.Requested() && std::getline(in_, line); }
-    void Restart() override
-    {
-        in_.clear();
-        in_.seekg(0);
-    }
-
-private:
-    std::ifstream in_;
-    const StopToken& stop_;
-};
-
-}  // namespace
 
 AcceptResult AcceptReport(AppState& state, OperationObserver& observer, const StopToken& stop,
                           const std::string& signaturePath, const std::string& reportPath, const PrivateKey* sealKey)
@@ -42,7 +18,7 @@ AcceptResult AcceptReport(AppState& state, OperationObserver& observer, const St
         result.stopped = stop.Requested();
         return result;
     }
-    FileLines lines(reportPath, stop);
+    FileLines lines(reportPath, &stop);
     if (!lines.Open()) {
         observer.Tell({MessageId::CannotReadReport, 0, reportPath});
         return result;
@@ -78,9 +54,8 @@ AcceptResult AcceptReport(AppState& state, OperationObserver& observer, const St
     // only once the new one is on the disk whole, right before that takes
     // its place: a failure or a Ctrl+C until then leaves both as they were.
     result.backupPath = signaturePath + ".bak";
-    char backup[MAX_PATH] = "";
-    if (!MakeTemporaryFileBeside(signaturePath.c_str(), backup) || !CopyFileA(signaturePath.c_str(), backup, FALSE)) {
-        if (backup[0] != '\0') DeleteFileA(backup);
+    char backup[MAX_PATH];
+    if (!CopyBeside(signaturePath.c_str(), backup)) {
         observer.Tell({MessageId::CannotKeepBackup, 0, result.backupPath});
         return result;
     }
@@ -93,11 +68,9 @@ AcceptResult AcceptReport(AppState& state, OperationObserver& observer, const St
         if (sealKey != nullptr) sealProblem = PrepareSeal(temporary, signaturePath, *sealKey, sealTemporary);
         if (stop.Requested() || readOnly || !sealProblem.empty()) return false;
         // The seal that was there goes with the previous file.
-        char sealBackup[MAX_PATH] = "";
+        char sealBackup[MAX_PATH];
         if (GetFileAttributesA(seal.c_str()) != INVALID_FILE_ATTRIBUTES &&
-            !(MakeTemporaryFileBeside(seal.c_str(), sealBackup) && CopyFileA(seal.c_str(), sealBackup, FALSE) &&
-              PutInPlace(sealBackup, (seal + ".bak").c_str()))) {
-            if (sealBackup[0] != '\0') DeleteFileA(sealBackup);
+            !(CopyBeside(seal.c_str(), sealBackup) && PutInPlace(sealBackup, (seal + ".bak").c_str()))) {
             return false;
         }
         return PutInPlace(backup, result.backupPath.c_str());

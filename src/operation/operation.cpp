@@ -160,7 +160,7 @@ OperationResult CreateSignature(AppState& state, OperationObserver& observer, co
     if (result.unread) {
         std::string folders;
         for (const UnreadFolder& folder : state.unreadFolders) {
-            folders += folder.path + " (" + SystemReason(folder.error) + ")\n";
+            folders += Described(folder) + "\n";
         }
         observer.Tell({MessageId::FoldersNotRead, static_cast<int64_t>(state.unreadFolders.size()), folders});
     }

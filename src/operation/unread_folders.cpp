@@ -60,7 +60,7 @@ int64_t UnreadFolderJudge::LookAt(const std::string& folder)
         if (find != INVALID_HANDLE_VALUE) FindClose(find);
     }
     if (error == 0 || error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return -1;
-    state_.unreadFolders.push_back({full, folder, error, 0});
+    state_.unreadFolders.push_back({full, folder, error, false});
     return static_cast<int64_t>(state_.unreadFolders.size()) - 1;
 }
 
@@ -76,6 +76,6 @@ bool UnreadFolderJudge::LookedFor(const RecordTable& loaded, int32_t index)
         if (lastUnread_ < 0 && !lastFolder_.empty()) lastUnread_ = LookAt(lastFolder_);
     }
     if (lastUnread_ < 0) return true;
-    ++state_.unreadFolders[static_cast<size_t>(lastUnread_)].unchecked;
+    state_.unreadFolders[static_cast<size_t>(lastUnread_)].holdsRecords = true;
     return false;
 }

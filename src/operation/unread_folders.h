@@ -13,7 +13,8 @@
 // link whose target is gone, a share or volume gone offline), so before
 // records are called missing the folder they were recorded in is looked at,
 // once: path or file not found means they are missing; any other failure
-// makes it an unread folder too. Counts each unread folder's records.
+// makes it an unread folder too. Marks each unread folder the signature
+// holds records under; asking again (a second report) changes nothing.
 class UnreadFolderJudge : public MissingJudge {
 public:
     explicit UnreadFolderJudge(AppState& state) : state_(state) {}

@@ -227,7 +227,7 @@ void WalkLevel(ScanContext& scan, WalkPaths& paths, size_t ansiLength, size_t wi
         // (access denied, a drive or share not ready, a link whose target
         // is gone) keeps the scan out of a folder that may hold them all.
         if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
-            state.unreadFolders.push_back({paths.ansi, RecordedPath(paths.ansi, keepDrive), error, 0});
+            state.unreadFolders.push_back({paths.ansi, RecordedPath(paths.ansi, keepDrive), error, false});
         }
         return;
     }
@@ -353,6 +353,11 @@ void WalkDirectory(ScanContext& scan, const char* path, const DirectoryList& lis
     std::memcpy(paths.ansi, path, ansiLength);
     paths.ansi[ansiLength] = '\0';
     WalkLevel(scan, paths, ansiLength, ExtendedPath(paths.ansi, paths.wide), list, nullptr);
+}
+
+std::string Described(const UnreadFolder& folder)
+{
+    return folder.path + " (" + SystemReason(folder.error) + ")";
 }
 
 std::string SystemReason(uint32_t error)

@@ -55,6 +55,9 @@ void StoreChecksum(ScanContext& scan, int32_t slot, uint32_t checksum, const Fil
 // "Access is denied, error 5".
 std::string SystemReason(uint32_t error);
 
+// An unread folder as the reports and messages name it: "path (reason)".
+std::string Described(const UnreadFolder& folder);
+
 // The recorded form of fullPath: unchanged when the drive letter is kept and
 // the path starts with "X:", else without its first two characters; empty
 // when the path is shorter than two characters.

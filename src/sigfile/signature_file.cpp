@@ -20,6 +20,16 @@ const char* FileTitle(const char* path)
     return title;
 }
 
+bool CopyBeside(const char* path, char* temporary)
+{
+    temporary[0] = '\0';
+    if (MakeTemporaryFileBeside(path, temporary) && CopyFileA(path, temporary, FALSE)) {
+        return true;
+    }
+    if (temporary[0] != '\0') DeleteFileA(temporary);
+    return false;
+}
+
 bool PutInPlace(const char* temporary, const char* path)
 {
     if (MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {

@@ -37,6 +37,11 @@ SaveError SaveSignatureFile(AppState& state, const char* path, const char* fileT
 bool LoadSignatureFrom(AppState& state, OperationObserver& observer, const char* path, const char* fileTitle,
                        unsigned char* fileDigest = nullptr, const StopToken* stop = nullptr);
 
+// A copy of the file at path in a fresh temporary file beside it (its name
+// into temporary, MAX_PATH characters); false, leaving nothing, when none
+// can be made.
+bool CopyBeside(const char* path, char* temporary);
+
 // Puts a file written whole under a temporary name in place of path; false,
 // with the temporary file removed, when it cannot take that name.
 bool PutInPlace(const char* temporary, const char* path);
